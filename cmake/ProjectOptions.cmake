@@ -1,0 +1,37 @@
+# Compiler settings shared by every target of the project.
+
+# The product's code: no exceptions, no RTTI, warnings are errors.
+add_library(project_options INTERFACE)
+target_compile_options(project_options INTERFACE
+  -Wall -Wextra -Werror -Wformat=2 -Wshadow -Wno-missing-field-initializers
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+
+if(WIN32)
+  # Windows target: the platform's 8-bit interfaces, msvcrt's own printf family
+  # (the mingw replacement adds size and nothing the program needs), small code.
+  target_compile_definitions(project_options INTERFACE
+    WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601
+    __USE_MINGW_ANSI_STDIO=0)
+  target_compile_options(project_options INTERFACE
+    -ffunction-sections -fdata-sections)
+else()
+  option(ENABLE_SANITIZERS "Build the native core with ASan and UBSan" ON)
+  if(ENABLE_SANITIZERS)
+    target_compile_options(project_options INTERFACE
+      -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(project_options INTERFACE -fsanitize=address,undefined)
+  endif()
+endif()
+
+# Test code: same warnings, exceptions allowed (GoogleTest uses them).
+add_library(test_options INTERFACE)
+target_compile_options(test_options INTERFACE -Wall -Wextra -Werror -Wno-missing-field-initializers)
+if(WIN32)
+  target_compile_definitions(test_options INTERFACE
+    WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  target_link_options(test_options INTERFACE -static -static-libgcc -static-libstdc++)
+elseif(ENABLE_SANITIZERS)
+  target_compile_options(test_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(test_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,26 @@
+# Every Windows test program runs under Wine in the build's own prefix.
+set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Private Wine prefix of this build")
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh;${WINE_PREFIX_DIR})
+
+# add_wine_gtest(target SOURCES ... [LIBS ...] [LOCK name] [LABELS ...] [TIMEOUT s])
+# Builds a GoogleTest program and registers each of its tests with CTest.
+# LOCK serializes the tests with every other test holding the same lock
+# (tests that touch fixed registry names, COM registrations, the display).
+function(add_wine_gtest target)
+  cmake_parse_arguments(ARG "" "LOCK;TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCES" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES} ${ARG_RESOURCES})
+  target_link_libraries(${target} PRIVATE test_options GTest::gtest_main ${ARG_LIBS})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set(props TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LOCK)
+    list(APPEND props RESOURCE_LOCK ${ARG_LOCK})
+  endif()
+  if(ARG_LABELS)
+    list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES ${props})
+endfunction()

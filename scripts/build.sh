@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Configures and builds both presets: win32 (the product, its tools and
+# Windows tests) and native (the portable core with sanitizers and fuzzers).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+for preset in ${PRESETS:-native win32}; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done

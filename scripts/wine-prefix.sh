@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Manages a private Wine prefix.
+#   wine-prefix.sh ensure PREFIX   make it once (booted, no prompts); safe to call in parallel
+#   wine-prefix.sh warm PREFIX     ensure, then start a persistent wineserver detached from
+#                                  the caller's output, so that each later run costs little
+#   wine-prefix.sh stop PREFIX     end every process of this prefix
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cmd=${1:?command}
+prefix=${2:?prefix directory}
+mkdir -p "$(dirname "$prefix")"
+prefix=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
+. "$here/wine-env.sh" "$prefix"
+
+ensure() {
+  [ -f "$prefix/.ready" ] && return 0
+  exec 9>"$prefix.lock"
+  flock 9
+  if [ ! -f "$prefix/.ready" ]; then
+    rm -rf "$prefix"
+    # Boot under Wine's own temporary server and wait for it to finish before
+    # any persistent server runs: booting beside one leaves the services broken.
+    wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w
+    touch "$prefix/.ready"
+  fi
+  flock -u 9
+}
+
+case "$cmd" in
+  ensure) ensure ;;
+  warm)
+    ensure
+    wineserver -p
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    ;;
+  stop)
+    [ -d "$prefix" ] && wineserver -k 2>/dev/null || true
+    ;;
+  *) echo "wine-prefix.sh: unknown command $cmd" >&2; exit 2 ;;
+esac

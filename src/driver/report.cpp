@@ -1,0 +1,53 @@
+#include "driver/report.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "driver/state.h"
+
+namespace {
+ReportObserver gReportObserver = nullptr;
+ReportObserver gPrintObserver = nullptr;
+}  // namespace
+
+void FormatBounded(char* buffer, size_t size, const char* format, va_list args) {
+#ifdef _WIN32
+  // msvcrt's _vsnprintf neither terminates a cut text nor reports its length.
+  _vsnprintf(buffer, size - 1, format, args);
+#else
+  vsnprintf(buffer, size, format, args);
+#endif
+  buffer[size - 1] = '\0';
+}
+
+void FormatBoundedArgs(char* buffer, size_t size, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  FormatBounded(buffer, size, format, args);
+  va_end(args);
+}
+
+void ReportError(const char* format, ...) {
+  if (!format) return;
+  char message[kReportBufferSize];
+  va_list args;
+  va_start(args, format);
+  FormatBounded(message, sizeof message, format, args);
+  va_end(args);
+  if (gReportObserver) gReportObserver(message);
+  if (gDebug) ShowErrorMessage(message);
+}
+
+void PrintText(const char* format, const char* text) {
+  char line[kPrintBufferSize];
+  // Callers pass a literal with exactly one %s; the format is theirs.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  FormatBoundedArgs(line, sizeof line, format, text);
+#pragma GCC diagnostic pop
+  if (gPrintObserver) gPrintObserver(line);
+  WriteStandardOutput(line, strlen(line));
+}
+
+void SetReportObserver(ReportObserver observer) { gReportObserver = observer; }
+void SetPrintObserver(ReportObserver observer) { gPrintObserver = observer; }

@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdarg>
+#include <cstddef>
+
+// Size of the error-report buffer; longer messages are cut.
+constexpr size_t kReportBufferSize = 2048;
+// Size of the standard-output line buffer; longer lines are cut.
+constexpr size_t kPrintBufferSize = 260;
+
+// Formats a failure message (printf-style) into a 2048-byte buffer and, when
+// the debug switch is on, shows it in a message box captioned "ERROR";
+// otherwise discards it. A null format does nothing.
+void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Formats a line with one %s into a 260-byte buffer and writes it to standard
+// output.
+void PrintText(const char* format, const char* text);
+
+// Formats into buffer (size > 0), cutting what does not fit; always terminated.
+void FormatBounded(char* buffer, size_t size, const char* format, va_list args)
+    __attribute__((format(printf, 3, 0)));
+void FormatBoundedArgs(char* buffer, size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Test seam: receives every formatted message in order (the product never sets
+// it). Null removes the observer.
+using ReportObserver = void (*)(const char* text);
+void SetReportObserver(ReportObserver observer);
+void SetPrintObserver(ReportObserver observer);
+
+// Platform half of the two reports.
+void ShowErrorMessage(const char* text);
+void WriteStandardOutput(const char* text, size_t length);

@@ -1,0 +1,39 @@
+#include "events/caller_command_line.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/state.h"
+
+bool ComposeCallerCommandLine(const char* current, const char* programPath, char* buffer) {
+  static const char kMarker[] = "/CALLER \"";
+  const size_t currentLength = strlen(current);
+  const size_t separator = currentLength > 0 ? 1 : 0;
+  const size_t pathLength = strlen(programPath);
+  const size_t total = currentLength + separator + (sizeof kMarker - 1) + pathLength + 1;
+  if (total >= kCallerCommandLineSize) return false;
+  char* out = buffer;
+  memcpy(out, current, currentLength);
+  out += currentLength;
+  if (separator) *out++ = ' ';
+  memcpy(out, kMarker, sizeof kMarker - 1);
+  out += sizeof kMarker - 1;
+  memcpy(out, programPath, pathLength);
+  out += pathLength;
+  *out++ = '"';
+  *out = '\0';
+  return true;
+}
+
+bool ExtendCallerCommandLine(const char* programPath) {
+  char* buffer = static_cast<char*>(calloc(kCallerCommandLineSize, 1));
+  if (!buffer) return false;
+  if (!ComposeCallerCommandLine(gCallerCmdLine, programPath, buffer)) {
+    free(buffer);
+    return false;
+  }
+  // The previous text is not released: it is the runtime's command line or an
+  // earlier extension that someone may still point at.
+  gCallerCmdLine = buffer;
+  return true;
+}

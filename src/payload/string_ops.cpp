@@ -1,0 +1,28 @@
+#include "payload/string_ops.h"
+
+#include <cstring>
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+}  // namespace
+
+void TrimWhitespace(char* text) {
+  if (!text) return;
+  size_t length = strlen(text);
+  while (length > 0 && IsBlank(text[length - 1])) text[--length] = '\0';
+  size_t lead = 0;
+  while (lead < length && IsBlank(text[lead])) ++lead;
+  if (lead > 0) memmove(text, text + lead, length - lead + 1);
+}
+
+size_t AppendBounded(char* buffer, const char* suffix) {
+  const size_t suffixLength = strlen(suffix);
+  const void* nul = memchr(buffer, '\0', kPathBufferSize);
+  if (!nul) return kPathBufferSize + suffixLength;
+  const size_t length = static_cast<const char*>(nul) - buffer;
+  const size_t room = kPathBufferSize - 1 - length;
+  const size_t copied = suffixLength < room ? suffixLength : room;
+  memcpy(buffer + length, suffix, copied);
+  buffer[length + copied] = '\0';
+  return length + suffixLength;
+}
