@@ -6,7 +6,7 @@
 // What an event action works on: its record, the payload's three settings and
 // the program's own module.
 struct EventContext {
-  const EventRecord& record;
+  EventRecord& record;  // CALLERCOPY may replace its src
   const char* rootkey;
   const char* subkey;
   const char* installkey;
