@@ -3,12 +3,13 @@ set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Private Wine pref
 set(CMAKE_CROSSCOMPILING_EMULATOR
     ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh;${WINE_PREFIX_DIR})
 
-# add_wine_gtest(target SOURCES ... [LIBS ...] [LOCK name] [LABELS ...] [TIMEOUT s])
+# add_wine_gtest(target SOURCES ... [LIBS ...] [LOCK name] [LABELS ...] [TIMEOUT s]
+#                [PROPERTIES name value ...])
 # Builds a GoogleTest program and registers each of its tests with CTest.
 # LOCK serializes the tests with every other test holding the same lock
 # (tests that touch fixed registry names, COM registrations, the display).
 function(add_wine_gtest target)
-  cmake_parse_arguments(ARG "" "LOCK;TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "LOCK;TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCES;PROPERTIES" ${ARGN})
   add_executable(${target} ${ARG_SOURCES} ${ARG_RESOURCES})
   target_link_libraries(${target} PRIVATE test_options GTest::gtest_main ${ARG_LIBS})
   if(NOT ARG_TIMEOUT)
@@ -20,6 +21,10 @@ function(add_wine_gtest target)
   endif()
   if(ARG_LABELS)
     list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
+  # Further CTest properties for every test of the program (FIXTURES_REQUIRED...).
+  if(ARG_PROPERTIES)
+    list(APPEND props ${ARG_PROPERTIES})
   endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES ${props})

@@ -1,0 +1,37 @@
+#include "files/extract_file.h"
+
+#include "driver/report.h"
+#include "files/replace_target.h"
+#include "files/scratch_file.h"
+#include "payload/string_ops.h"
+
+int ExtractFile(HMODULE module, const char* name, const char* type, const char* target) {
+  HRSRC found = FindResourceA(module, name, type);
+  if (!found) {
+    ReportError("ExtractFile - FindResource failed name=%s, ext=%s", name, type);
+    return -1;
+  }
+  const DWORD size = SizeofResource(module, found);
+  if (size == 0) {
+    ReportError("ExtractFile - SizeofResource failed name=%s, ext=%s", name, type);
+    return -1;
+  }
+  HGLOBAL loaded = LoadResource(module, found);
+  if (!loaded) {
+    ReportError("ExtractFile - LoadResource failed name=%s, ext=%s", name, type);
+    return -1;
+  }
+  // Written straight from the module's mapped resource data, without a copy.
+  const void* data = LockResource(loaded);
+  if (!data) {
+    ReportError("ExtractFile - LockResource failed name=%s, ext=%s", name, type);
+    return -1;
+  }
+
+  char scratch[kPathBufferSize];
+  if (!NameScratchFile(name, type, target, scratch)) return -1;
+  if (!WriteScratchFile(name, type, scratch, data, size)) return -1;
+  if (!RemoveOldTarget(target)) return -1;
+  if (!MoveScratchToTarget(name, type, scratch, target)) return -1;
+  return 0;
+}
