@@ -1,0 +1,60 @@
+// payloadtool: checks, packs and shows the payload of a bootstrapper.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+#include "file_bytes.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: payloadtool check PAYLOAD.xml\n"
+    "       payloadtool pack STUB.exe OUT.exe --payload PAYLOAD.xml\n"
+    "                        [--resource NAME.TYPE=FILE]... [--force]\n"
+    "       payloadtool show EXE\n";
+
+}  // namespace
+
+int UsageError(const std::string& text) {
+  fprintf(stderr, "payloadtool: %s\n", text.c_str());
+  return kExitUsage;
+}
+
+bool ReadPayloadFile(const std::string& path, std::string* bytes) {
+  std::string error;
+  if (!ReadFileBytes(path, bytes, &error)) {
+    UsageError(path + ": " + error);
+    return false;
+  }
+  if (bytes->empty()) {
+    UsageError(path + ": empty payload file (a run would fail with \"Could not extract "
+                      "PAYLOAD.XML\")");
+    return false;
+  }
+  return true;
+}
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  const std::string command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  int status = kExitUsage;
+  if (command == "check") {
+    status = CheckCommand(args);
+  } else if (command == "pack") {
+    status = PackCommand(args);
+  } else if (command == "show") {
+    status = ShowCommand(args);
+  } else if (command == "--help" || command == "-h") {
+    fputs(kUsage, stdout);
+    status = kExitOk;
+  } else {
+    UsageError("unknown command \"" + command + "\"");
+    fputs(kUsage, stderr);
+  }
+  fflush(stdout);
+  return status;
+}

@@ -1,0 +1,454 @@
+#include "payload_check.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+
+#include "driver/report.h"
+#include "events/event_record.h"
+#include "events/event_types.h"
+#include "events/status_number.h"
+#include "files/src_name.h"
+#include "payload/payload_layout.h"
+#include "payload/string_ops.h"
+#include "payload/tag_reader.h"
+
+namespace {
+
+constexpr char kMachineRoot[] = "HKEY_LOCAL_MACHINE";
+
+// The reader's "Failed to get data for tag" lines, caught instead of being
+// written to the tool's own output.
+std::vector<std::string>* gReaderLines = nullptr;
+void CollectReaderLine(const char* line) {
+  if (gReaderLines) gReaderLines->emplace_back(line);
+}
+
+class ReaderLines {
+ public:
+  ReaderLines() : savedOutput_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+    gReaderLines = &lines_;
+    SetPrintObserver(CollectReaderLine);
+    // The product writes the line itself when there is a standard output.
+    SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+  }
+  ~ReaderLines() {
+    SetStdHandle(STD_OUTPUT_HANDLE, savedOutput_);
+    SetPrintObserver(nullptr);
+    gReaderLines = nullptr;
+  }
+  ReaderLines(const ReaderLines&) = delete;
+  ReaderLines& operator=(const ReaderLines&) = delete;
+
+  std::vector<std::string> Take() {
+    std::vector<std::string> taken;
+    taken.swap(lines_);
+    return taken;
+  }
+
+ private:
+  HANDLE savedOutput_;
+  std::vector<std::string> lines_;
+};
+
+// The line as the run prints it, without its line feed.
+std::string Unterminated(const std::string& line) {
+  return !line.empty() && line.back() == '\n' ? line.substr(0, line.size() - 1) : line;
+}
+
+struct OwnedBlock {
+  TextBlock block = {nullptr, 0};
+  ~OwnedBlock() { FreeTextBlock(&block); }
+};
+
+struct OwnedRecord {
+  EventRecord record;
+  bool allocated = false;
+  ~OwnedRecord() {
+    if (allocated) FreeEventRecord(&record);
+  }
+};
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// A tag spelled like <name> in another letter case, as a hint for a name
+// the run does not find ("" when there is none).
+std::string CaseVariantOf(const std::string& text, const std::string& name) {
+  const std::string open = "<" + name + ">";
+  for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
+    const std::string candidate = text.substr(at, open.size());
+    if (candidate.size() == open.size() && candidate != open &&
+        _stricmp(candidate.c_str(), open.c_str()) == 0)
+      return candidate;
+  }
+  return std::string();
+}
+
+// Attributes each event type reads, by EventField bit.
+unsigned UsedFields(EventType type) {
+  auto bit = [](EventField field) { return 1u << field; };
+  switch (type) {
+    case kEventRun:
+      return bit(kFieldSrc) | bit(kFieldCmdline) | bit(kFieldElevated) |
+             bit(kFieldLumenoShutdown) | bit(kFieldSelfCmdline);
+    case kEventRunApps: return 0;
+    case kEventRemove:
+    case kEventTempDelete:
+    case kEventUrlHit:
+    case kEventSetReferralUrl:
+    case kEventFirstUrlHit:
+    case kEventUrlVisit: return bit(kFieldSrc);
+    case kEventCallerCopy: return bit(kFieldSrc) | bit(kFieldDst) | bit(kFieldHidden);
+    case kEventCopy: return bit(kFieldSrc) | bit(kFieldDst);
+    case kEventUrlRun:
+      return bit(kFieldSrc) | bit(kFieldTitle) | bit(kFieldStatus) | bit(kFieldHidden) |
+             bit(kFieldCmdline);
+    case kEventCreateMutex: return bit(kFieldTitle);
+    case kEventFailOnMutex: return bit(kFieldTitle) | bit(kFieldStatus);
+    case kEventTypeCount: break;
+  }
+  return 0;
+}
+
+bool IsFlag(EventField field) {
+  return field == kFieldHidden || field == kFieldElevated || field == kFieldLumenoShutdown ||
+         field == kFieldSelfCmdline;
+}
+
+// An optional sign and at least one digit, nothing else.
+bool IsWholeNumber(const char* text) {
+  if (*text == '+' || *text == '-') ++text;
+  if (!*text) return false;
+  for (; *text; ++text) {
+    if (*text < '0' || *text > '9') return false;
+  }
+  return true;
+}
+
+class Checker {
+ public:
+  explicit Checker(PayloadCheck* check) : check_(*check) {}
+
+  void Run(const std::string& document) {
+    // The run's text ends at the first NUL: lengths are string lengths.
+    const size_t nul = document.find('\0');
+    if (nul != std::string::npos) {
+      Warn(0, "a NUL byte at offset " + std::to_string(nul) +
+                  " ends the text: the run ignores everything after it");
+    }
+    OwnedBlock text;
+    if (!AllocTextBlock(&text.block, document.size())) return OutOfMemory();
+    memcpy(text.block.chars, document.data(), document.size());
+    text.block.chars[document.size()] = '\0';
+    text_ = text.block.chars;
+
+    OwnedBlock content;
+    if (!AllocTextBlock(&content.block, text.block.capacity)) return OutOfMemory();
+    if (ReadPayloadContent(text.block, &content.block) != kLayoutOk) {
+      check_.layoutFailure = LayoutMessage(kLayoutNoPayload);
+      Fail(0, check_.layoutFailure + CaseHint(text_, "payload"));
+      return;
+    }
+    check_.foundPayload = true;
+    CheckSettings(content.block);
+    CheckEvents(content.block);
+    for (const Problem& problem : check_.problems) {
+      if (problem.severity == Severity::kError && problem.event > 0) {
+        check_.stopEvent = problem.event;
+        break;
+      }
+    }
+  }
+
+ private:
+  void Fail(int event, const std::string& text) {
+    check_.problems.push_back(Problem{Severity::kError, event, text});
+  }
+  void Warn(int event, const std::string& text) {
+    check_.problems.push_back(Problem{Severity::kWarning, event, text});
+  }
+  void OutOfMemory() { Fail(0, "out of memory while reading the payload"); }
+
+  static std::string CaseHint(const std::string& text, const std::string& name) {
+    const std::string variant = CaseVariantOf(text, name);
+    return variant.empty() ? std::string()
+                           : " (there is " + variant + ", but element names are case-sensitive)";
+  }
+
+  // The run stops at the first layout failure; every one is listed, that one
+  // first, in the order the run looks for them.
+  void CheckSettings(const TextBlock& content) {
+    PayloadSettings settings = {};
+    if (!AllocPayloadSettings(&settings, content.capacity)) return OutOfMemory();
+    const LayoutStatus first = ReadPayloadSettings(content, &settings);
+    FreePayloadSettings(&settings);
+
+    struct Setting {
+      const char* name;
+      std::string* value;
+      LayoutStatus missing;
+      LayoutStatus empty;
+      bool found;
+    };
+    Setting order[] = {
+        {"rootkey", &check_.rootkey, kLayoutNoRootkey, kLayoutEmptyRootkey, false},
+        {"subkey", &check_.subkey, kLayoutNoSubkey, kLayoutEmptySubkey, false},
+        {"installkey", &check_.installkey, kLayoutNoInstallkey, kLayoutEmptyInstallkey, false},
+    };
+    OwnedBlock value;
+    if (!AllocTextBlock(&value.block, content.capacity)) return OutOfMemory();
+    std::vector<std::string> failures;
+    if (first != kLayoutOk) {
+      check_.layoutFailure = LayoutMessage(first);
+      failures.push_back(check_.layoutFailure);
+    }
+    auto add = [&failures](const std::string& text) {
+      if (failures.empty() || failures.front() != text) failures.push_back(text);
+    };
+    {
+      ReaderLines quiet;
+      for (Setting& s : order) {
+        value.block.chars[0] = '\0';
+        s.found = GetTagData(s.name, content.chars, strlen(content.chars), value.block.chars,
+                             value.block.capacity) > 0;
+        if (!s.found) {
+          add(LayoutMessage(s.missing) + CaseHint(content.chars, s.name));
+          continue;
+        }
+        TrimWhitespace(value.block.chars);
+        *s.value = value.block.chars;
+      }
+    }
+    for (Setting& s : order) {
+      if (s.found && s.value->empty()) add(LayoutMessage(s.empty));
+    }
+    for (const std::string& failure : failures) Fail(0, failure);
+    if (!check_.rootkey.empty() && check_.rootkey != kMachineRoot) {
+      Warn(0, "rootkey is " + Quoted(check_.rootkey) + ", not " + Quoted(kMachineRoot) +
+                  ": every install-path lookup of the events fails or is skipped");
+    }
+  }
+
+  void CheckEvents(const TextBlock& content) {
+    OwnedBlock event;
+    OwnedRecord owned;
+    if (!AllocTextBlock(&event.block, content.capacity)) return OutOfMemory();
+    if (!AllocEventRecord(&owned.record, content.capacity)) return OutOfMemory();
+    owned.allocated = true;
+
+    ReaderLines reader;
+    EventCursor cursor = StartEvents(content);
+    int number = 0;
+    for (;;) {
+      const bool more = NextEvent(&cursor, &event.block);
+      std::vector<std::string> lines = reader.Take();
+      if (!more) {
+        CheckEndOfEvents(cursor, lines, number + 1);
+        break;
+      }
+      ++number;
+      ReadEventRecord(event.block, &owned.record);
+      CheckEvent(number, owned.record, event.block.chars, reader.Take());
+    }
+    if (number == 0) {
+      const std::string variant = CaseVariantOf(content.chars, "event");
+      if (!variant.empty())
+        Warn(0, "the run ignores " + variant + ": element names are case-sensitive");
+    }
+  }
+
+  // Why the walk found no further event: none left, an event that is not
+  // closed, or a malformed tag that hides the rest. The last two end the walk
+  // silently, and it still succeeds.
+  void CheckEndOfEvents(EventCursor cursor, const std::vector<std::string>& lines, int number) {
+    for (const std::string& line : lines) {
+      Warn(0, "event " + std::to_string(number) +
+                  " is not closed: the walk ends there and still succeeds, and the run prints " +
+                  Quoted(Unterminated(line)));
+    }
+    if (!lines.empty()) return;
+    const char* at = cursor.position;
+    if (FindOpenTag(&at, static_cast<size_t>(cursor.end - cursor.position), "event") != -1) return;
+    const std::string rest(at, cursor.end);
+    if (rest.find("<event>") != std::string::npos) {
+      Warn(0, "a malformed tag (a '<' without '>', or a name of 260 characters or more) ends "
+              "the search for events: the events after it never run");
+    }
+  }
+
+  void CheckEvent(int number, const EventRecord& record, const char* content,
+                  const std::vector<std::string>& lines) {
+    CheckedEvent shown{number, record.Get(kFieldType), {}};
+    for (int field = 0; field < kEventFieldCount; ++field) {
+      if (!record.Empty(static_cast<EventField>(field)))
+        shown.attributes.emplace_back(kEventFieldNames[field], record.Get(static_cast<EventField>(field)));
+    }
+    check_.events.push_back(shown);
+
+    for (const std::string& line : lines) {
+      Warn(number, "an attribute element is not closed, so it reads as empty; the run prints " +
+                       Quoted(Unterminated(line)));
+    }
+    CheckElementNames(number, content);
+
+    const int found = FindEventType(record.Get(kFieldType));
+    if (record.Empty(kFieldType)) {
+      Fail(number, "no type: the event fails without a message");
+      return;
+    }
+    if (found < 0) {
+      std::string text = "unknown type " + Quoted(record.Get(kFieldType)) +
+                         ": the event fails without a message";
+      for (const char* known : kEventTypeNames) {
+        if (_stricmp(known, record.Get(kFieldType)) == 0)
+          text += " (types are case-sensitive: " + Quoted(known) + ")";
+      }
+      Fail(number, text);
+      return;
+    }
+    const EventType type = static_cast<EventType>(found);
+    const std::string label = std::string(kEventTypeNames[type]) + ": ";
+
+    if (type == kEventCopy || type == kEventCallerCopy) {
+      if (!installPathRead_) {
+        Fail(number, label + "no earlier RUN, RUNAPPS or URLRUN reads the install path; the run "
+                             "reports \"install path is not set before a copy\"");
+      }
+    }
+    if (type == kEventRun || type == kEventRunApps || type == kEventUrlRun) installPathRead_ = true;
+    if (type == kEventRunApps && check_.rootkey != kMachineRoot) {
+      char message[kReportBufferSize];
+      FormatBoundedArgs(message, sizeof message,
+                        "%s Could not find registry key for install path - [%s][%s][%s]",
+                        kEventTypeNames[type], check_.rootkey.c_str(), check_.subkey.c_str(),
+                        check_.installkey.c_str());
+      Fail(number, label + "rootkey is not " + Quoted(kMachineRoot) + "; the run reports " +
+                       Quoted(message));
+    }
+
+    for (const RequiredAttribute* required = RequiredAttributes(type);
+         required->field != kEventFieldCount; ++required) {
+      if (!record.Empty(required->field)) continue;
+      const std::string missing = label + "no " + kEventFieldNames[required->field];
+      Fail(number, required->message ? missing + "; the run reports " + Quoted(required->message)
+                                     : missing + ": the event fails without a message");
+    }
+    if (SrcIsResource(type) && !record.Empty(kFieldSrc)) CheckResourceSrc(number, label, record);
+
+    if (type == kEventCallerCopy && record.Empty(kFieldDst)) {
+      Warn(number, label + "no dst: nothing is copied and the walk goes on; the run reports "
+                           "\"CALLERCOPY tag is missing a DST\"");
+    }
+    if (type == kEventRun && record.Flag(kFieldSelfCmdline) && !record.Flag(kFieldCmdline)) {
+      Warn(number, label + "selfcmdline is \"1\" but cmdline is not \"1\": the caller command "
+                           "line is not extended");
+    }
+    if (type == kEventFailOnMutex && !record.Empty(kFieldStatus) &&
+        !IsWholeNumber(record.Get(kFieldStatus))) {
+      Warn(number, label + "status " + Quoted(record.Get(kFieldStatus)) +
+                       " is not a whole number: the run exits with " +
+                       std::to_string(ParseStatusNumber(record.Get(kFieldStatus))));
+    }
+    CheckAttributeValues(number, label, type, record);
+  }
+
+  void CheckResourceSrc(int number, const std::string& label, const EventRecord& record) {
+    char name[kResourceNameSize];
+    char resourceType[kResourceTypeSize];
+    const char* src = record.Get(kFieldSrc);
+    if (!SplitSrcName(src, name) || !SplitSrcExt(src, resourceType)) {
+      char message[kReportBufferSize];
+      FormatBoundedArgs(message, sizeof message, "malformed SRC tag: %s", src);
+      Fail(number, label + "src is not NAME.TYPE; the run reports " + Quoted(message));
+      return;
+    }
+    MakeUpper(name);
+    MakeUpper(resourceType);
+    check_.resourceUses.push_back(ResourceUse{number, ResourceName{name, resourceType}});
+  }
+
+  // Attributes the type ignores, and flags that are off although set.
+  void CheckAttributeValues(int number, const std::string& label, EventType type,
+                            const EventRecord& record) {
+    const unsigned used = UsedFields(type);
+    for (int i = kFieldSrc; i < kEventFieldCount; ++i) {
+      const EventField field = static_cast<EventField>(i);
+      if (record.Empty(field)) continue;
+      const std::string value = record.Get(field);
+      if (!(used & (1u << field))) {
+        Warn(number, label + kEventFieldNames[field] + " is not used by " +
+                         kEventTypeNames[type] + " events");
+      } else if (IsFlag(field) && value != "1" && value != "0") {
+        Warn(number, label + kEventFieldNames[field] + " is " + Quoted(value) +
+                         ": a flag is on only when it is exactly \"1\", so it is off" +
+                         (field == kFieldSelfCmdline ? " (selfcmdline is not trimmed)" : ""));
+      }
+    }
+  }
+
+  // Elements the run does not read (a misspelt name), later copies of an
+  // attribute, and an event tag inside the event.
+  void CheckElementNames(int number, const char* content) {
+    std::map<std::string, int> opened;
+    const char* cursor = content;
+    const char* const end = content + strlen(content);
+    char name[kTagNameSize];
+    while (cursor < end) {
+      if (*cursor != '<') {
+        ++cursor;
+        continue;
+      }
+      const int kind = ReadTagName(&cursor, name, static_cast<size_t>(end - cursor));
+      if (kind == kTagMalformed) break;
+      if (kind == kTagOpening) ++opened[name];
+    }
+    for (const auto& [tag, count] : opened) {
+      bool known = false;
+      for (const char* field : kEventFieldNames) known = known || tag == field;
+      if (tag == "event") {
+        Warn(number, "holds an <event> tag: an event element before it is probably not closed, "
+                     "and two events are read as one");
+      } else if (known && count > 1) {
+        Warn(number, "<" + tag + "> appears " + std::to_string(count) +
+                         " times: only the first counts");
+      } else if (!known && tag[0] != '!' && tag[0] != '?') {
+        Warn(number, "the run does not read <" + tag +
+                         "> (attribute names are lower-case and case-sensitive)");
+      }
+    }
+  }
+
+  PayloadCheck& check_;
+  std::string text_;
+  bool installPathRead_ = false;
+};
+
+}  // namespace
+
+int PayloadCheck::Count(Severity severity) const {
+  int count = 0;
+  for (const Problem& problem : problems) count += problem.severity == severity;
+  return count;
+}
+
+PayloadCheck CheckPayload(const std::string& document) {
+  PayloadCheck check;
+  Checker(&check).Run(document);
+  return check;
+}
+
+void CheckResourcesPresent(PayloadCheck* check, bool (*present)(const ResourceName&, void*),
+                           void* context) {
+  for (const ResourceUse& use : check->resourceUses) {
+    if (present(use.resource, context)) continue;
+    char message[kReportBufferSize];
+    FormatBoundedArgs(message, sizeof message, "ExtractFile - FindResource failed name=%s, ext=%s",
+                      use.resource.name.c_str(), use.resource.type.c_str());
+    check->problems.push_back(Problem{
+        Severity::kError, use.event,
+        "the packed program holds no resource " + use.resource.Text() + "; the run reports " +
+            Quoted(message)});
+    if (check->stopEvent == 0 || use.event < check->stopEvent) check->stopEvent = use.event;
+  }
+}

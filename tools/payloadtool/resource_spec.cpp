@@ -1,0 +1,50 @@
+#include "resource_spec.h"
+
+#include "files/src_name.h"
+
+bool ParseResourceName(const std::string& text, ResourceName* resource, std::string* error) {
+  const std::string quoted = "\"" + text + "\"";
+  if (text.find('\\') != std::string::npos) {
+    *error = quoted + " holds a backslash: a src names a resource as NAME.TYPE without a path";
+    return false;
+  }
+  char name[kResourceNameSize];
+  char type[kResourceTypeSize];
+  if (!SplitSrcName(text.c_str(), name) || !SplitSrcExt(text.c_str(), type)) {
+    *error = quoted +
+             " is not NAME.TYPE as a src spells it (a name of 1 to 63 characters, a dot, a type "
+             "of 1 to 4 characters)";
+    return false;
+  }
+  if (type[0] == '\0') {
+    *error = quoted + " has an empty type";
+    return false;
+  }
+  if (name[0] == '#' || type[0] == '#') {
+    *error = quoted + " begins a name or type with '#', which the platform reads as a number";
+    return false;
+  }
+  MakeUpper(name);
+  MakeUpper(type);
+  resource->name = name;
+  resource->type = type;
+  return true;
+}
+
+bool ParseResourceSpec(const std::string& text, ResourceSpec* spec, std::string* error) {
+  const size_t equals = text.find('=');
+  if (equals == std::string::npos) {
+    *error = "resource \"" + text + "\" has no '=' (expected NAME.TYPE=FILE)";
+    return false;
+  }
+  if (!ParseResourceName(text.substr(0, equals), &spec->resource, error)) {
+    *error = "resource " + *error;
+    return false;
+  }
+  spec->file = text.substr(equals + 1);
+  if (spec->file.empty()) {
+    *error = "resource \"" + text + "\" names no file after '='";
+    return false;
+  }
+  return true;
+}
