@@ -1,0 +1,85 @@
+#include "payload/string_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core_test_helpers.h"
+
+namespace {
+
+struct TrimCase {
+  const char* text;
+  const char* trimmed;
+};
+void PrintTo(const TrimCase& c, std::ostream* os) { *os << Printable(c.text); }
+
+class TrimWhitespaceTest : public testing::TestWithParam<TrimCase> {};
+
+TEST_P(TrimWhitespaceTest, TrimsBothEndsInPlace) {
+  const TrimCase& c = GetParam();
+  std::string storage(c.text);
+  storage.push_back('\0');
+  char* text = &storage[0];
+  TrimWhitespace(text);
+  EXPECT_STREQ(c.trimmed, text) << "from [" << c.text << "]";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TrimWhitespaceTest,
+                         testing::Values(TrimCase{"  RUN \r\n", "RUN"},
+                                         TrimCase{"\t\t\t", ""},
+                                         TrimCase{"", ""},
+                                         TrimCase{" ", ""},
+                                         TrimCase{"RUN", "RUN"},
+                                         TrimCase{"a b\tc", "a b\tc"},
+                                         TrimCase{"\r\n\t x", "x"},
+                                         TrimCase{"x \t\r\n", "x"},
+                                         // Only space, tab, CR and LF count.
+                                         TrimCase{"\vx\f", "\vx\f"},
+                                         TrimCase{"\xA0x", "\xA0x"}));
+
+TEST(TrimWhitespace, NullIsLeftAlone) { TrimWhitespace(nullptr); }
+
+// A 260-byte buffer on the heap, so that a write past it is caught.
+struct PathBuffer {
+  ExactBytes bytes{kPathBufferSize, '#'};
+  explicit PathBuffer(const std::string& text) {
+    memcpy(bytes.data(), text.c_str(), text.size() + 1);
+  }
+  const char* c_str() { return bytes.data(); }
+};
+
+TEST(AppendBounded, CutsTheSuffixAndReturnsTheFullLength) {
+  struct {
+    size_t existing;
+    const char* suffix;
+    size_t result;
+    size_t stored;  // length of the string afterwards
+  } cases[] = {
+      {255, "\\Installer", 265, 259},
+      {0, "\\Installer", 10, 10},
+      {249, "\\Installer", 259, 259},
+      {250, "\\Installer", 260, 259},
+      {259, "x", 260, 259},
+      {258, "x", 259, 259},
+      {259, "", 259, 259},
+      {3, "", 3, 3},
+  };
+  for (const auto& c : cases) {
+    const std::string existing(c.existing, 'k');
+    PathBuffer buffer(existing);
+    EXPECT_EQ(c.result, AppendBounded(buffer.bytes.data(), c.suffix))
+        << c.existing << " + " << c.suffix;
+    const std::string joined = (existing + c.suffix).substr(0, c.stored);
+    EXPECT_EQ(joined, buffer.c_str()) << c.existing << " + " << c.suffix;
+  }
+}
+
+TEST(AppendBounded, BufferWithoutTerminatorIsLeftAlone) {
+  PathBuffer buffer("");
+  memset(buffer.bytes.data(), 'k', kPathBufferSize);
+  EXPECT_EQ(kPathBufferSize + 10, AppendBounded(buffer.bytes.data(), "\\Installer"));
+  EXPECT_EQ(std::string(kPathBufferSize, 'k'), buffer.bytes.str());
+}
+
+}  // namespace
