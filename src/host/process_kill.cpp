@@ -1,0 +1,79 @@
+#include "host/process_kill.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstring>
+
+namespace {
+static_assert(sizeof(PROCESSENTRY32) == 296, "the 32-bit ANSI process entry is 296 bytes");
+// Entries no larger than this end before the executable name.
+constexpr DWORD kEntrySizeWithoutName = 36;
+
+using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
+using ProcessWalkFn = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
+
+template <typename Fn>
+Fn LookUp(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+class SnapshotCloser {
+ public:
+  explicit SnapshotCloser(HANDLE snapshot) : snapshot_(snapshot) {}
+  ~SnapshotCloser() { CloseHandle(snapshot_); }
+  SnapshotCloser(const SnapshotCloser&) = delete;
+  SnapshotCloser& operator=(const SnapshotCloser&) = delete;
+
+ private:
+  HANDLE snapshot_;
+};
+
+void Terminate(DWORD processId) {
+  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+  if (!process) return;
+  TerminateProcess(process, 1);
+  CloseHandle(process);
+}
+
+void KillIfNamed(PROCESSENTRY32* entry, const char* const* names) {
+  // The name comes from outside the program: never compare past its field.
+  entry->szExeFile[sizeof entry->szExeFile - 1] = '\0';
+  for (const char* const* name = names; **name; ++name) {
+    if (strstr(entry->szExeFile, *name)) Terminate(entry->th32ProcessID);
+  }
+}
+}  // namespace
+
+int KillProcessesByName(const char* const* names) {
+  // Looked up at run time: older systems lack the process-list functions.
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (!kernel) return -1;
+  auto createSnapshot = LookUp<CreateSnapshotFn>(kernel, "CreateToolhelp32Snapshot");
+  auto first = LookUp<ProcessWalkFn>(kernel, "Process32First");
+  auto next = LookUp<ProcessWalkFn>(kernel, "Process32Next");
+  if (!createSnapshot || !first || !next) return -1;
+
+  HANDLE snapshot = createSnapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  SnapshotCloser closer(snapshot);
+
+  const DWORD self = GetCurrentProcessId();
+  PROCESSENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  if (!first(snapshot, &entry)) return -1;
+  do {
+    if (entry.dwSize > kEntrySizeWithoutName && entry.th32ProcessID != self)
+      KillIfNamed(&entry, names);
+    entry.dwSize = sizeof entry;
+  } while (next(snapshot, &entry));
+  return 0;
+}
+
+void KillLumenoProcesses() {
+  static const char* const kNames[] = {
+      "Lumeno2.exe",  "Lumeno2.scr",   "LumenoMediaDetector.exe", "Brimlet.exe",
+      "KorvexPhotoLab.scr", "clipthumb.exe", "Lumeno3.exe", "KvxPhotos.scr",
+      "LumenoPhotoViewer.exe", ""};
+  KillProcessesByName(kNames);
+}

@@ -1,0 +1,72 @@
+#include "host/registry_lookups.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "driver/state.h"
+#include "host/registry_key.h"
+#include "host/registry_text.h"
+#include "payload/string_ops.h"
+
+namespace {
+constexpr char kPreferencesSuffix[] = "\\Preferences";
+constexpr char kInstallerSuffix[] = "\\Installer";
+
+// Builds subkey + suffix in a 260-byte buffer; false when the whole path would
+// not stay below 260 characters, so that no registry call sees a cut path.
+bool BuildKeyPath(const char* subkey, const char* suffix, char* path) {
+  if (strlen(subkey) + strlen(suffix) >= kPathBufferSize) return false;
+  path[0] = '\0';
+  AppendBounded(path, subkey);
+  return AppendBounded(path, suffix) < kPathBufferSize;
+}
+}  // namespace
+
+bool IsRegKeyMissing(const char* subkey) {
+  RegistryKey key;
+  return !key.OpenForReading(HKEY_LOCAL_MACHINE, subkey);
+}
+
+bool ReadInstallPath(const char* subkey, const char* valueName) {
+  RegistryKey key;
+  if (!key.OpenForReading(HKEY_LOCAL_MACHINE, subkey)) return false;
+  // One spare byte: a 259-character value may be written to 261 bytes by
+  // PathAddBackslashA, which is then caught by the length check below instead
+  // of overrunning the install path.
+  char path[kPathBufferSize + 1];
+  if (!QueryRegistryText(key.get(), valueName, path)) return false;
+  if (!PathAddBackslashA(path)) return false;
+  // A path without its trailing backslash would join later file names wrongly.
+  if (strlen(path) >= kPathBufferSize) return false;
+  memcpy(gInstallPath, path, strlen(path) + 1);
+  return true;
+}
+
+bool ReadDisableMediaDetector(const char* subkey, DWORD* value) {
+  char path[kPathBufferSize];
+  if (!BuildKeyPath(subkey, kPreferencesSuffix, path)) return false;
+  RegistryKey key;
+  if (!key.OpenForReading(HKEY_CURRENT_USER, path)) return false;
+  DWORD number = 0;
+  DWORD type = REG_NONE;
+  DWORD size = sizeof number;
+  if (RegQueryValueExA(key.get(), "DisableMediaDetector", nullptr, &type,
+                       reinterpret_cast<BYTE*>(&number), &size) != ERROR_SUCCESS ||
+      type != REG_DWORD)
+    return false;
+  *value = number;
+  return true;
+}
+
+bool ReadInstallerValue(const char* subkey, const char* valueName, char* buffer) {
+  char path[kPathBufferSize];
+  RegistryKey key;
+  if (!BuildKeyPath(subkey, kInstallerSuffix, path) ||
+      !key.OpenForReading(HKEY_LOCAL_MACHINE, path) ||
+      !QueryRegistryText(key.get(), valueName, buffer)) {
+    buffer[0] = '\0';
+    return false;
+  }
+  return true;
+}
