@@ -1,0 +1,59 @@
+#include "files/exe_file_delete.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "held_file.h"
+#include "report_capture.h"
+#include "scratch_dir.h"
+
+namespace {
+ULONGLONG TimedDelete(const char* path) {
+  const ULONGLONG start = GetTickCount64();
+  EXEFileDelete(path);
+  return GetTickCount64() - start;
+}
+}  // namespace
+
+TEST(EXEFileDelete, DeletesAtOnceAndEmptyPathDoesNothing) {
+  ScratchDir dir("del");
+  const std::string path = dir.path() + "LumenoUpdater_1.exe";
+  ASSERT_TRUE(WriteWholeFile(path, "program"));
+  ReportCapture reports;
+  EXPECT_LT(TimedDelete(path.c_str()), 500u);
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_LT(TimedDelete(""), 100u);
+  EXPECT_TRUE(reports.errors().empty());
+}
+
+// Held open by a running process: one retry after a second, then the report;
+// the caller goes on and the file stays. A missing file fails DeleteFileA
+// just the same (with 2) and takes the same second.
+TEST(EXEFileDelete, FileThatCannotBeDeletedIsReportedAfterOneRetry) {
+  ScratchDir dir("delheld");
+  const std::string held = dir.path() + "held.exe";
+  const std::string missing = dir.path() + "missing.exe";
+  ASSERT_TRUE(WriteWholeFile(held, "still running"));
+  HeldFile holder(held, HeldFile::Share::kNone);
+  ASSERT_TRUE(holder.held());
+
+  struct Case {
+    const std::string& path;
+    int error;
+  } cases[] = {{held, ERROR_SHARING_VIOLATION}, {missing, ERROR_FILE_NOT_FOUND}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    ReportCapture reports;
+    const ULONGLONG elapsed = TimedDelete(c.path.c_str());
+    EXPECT_GE(elapsed, 990u);
+    EXPECT_LT(elapsed, 2500u);
+    EXPECT_EQ(std::vector<std::string>{"Unable to EXEFileDelete " + c.path +
+                                       ", GetLastError()=" + std::to_string(c.error)},
+              reports.errors());
+  }
+  holder.Release();
+  EXPECT_TRUE(FileExists(held));
+}

@@ -1,0 +1,172 @@
+#include "files/temp_exe_name.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <ctime>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "files/name_random.h"
+#include "report_capture.h"
+#include "scratch_dir.h"
+
+namespace {
+
+std::string ProgramName(unsigned number) {
+  char name[32];
+  snprintf(name, sizeof name, "LumenoUpdater_%x.exe", number);
+  return name;
+}
+
+// The first count non-zero numbers that the search draws for seed.
+std::vector<unsigned> Draws(uint32_t seed, size_t count) {
+  std::vector<unsigned> draws;
+  NameRandom random(seed);
+  while (draws.size() < count) {
+    const unsigned number = random.Next();
+    if (number != 0) draws.push_back(number);
+  }
+  return draws;
+}
+
+void TakeNames(const std::string& dir, const std::vector<unsigned>& numbers) {
+  for (unsigned number : numbers) ASSERT_TRUE(WriteWholeFile(dir + ProgramName(number), "taken"));
+}
+
+// A seed whose first draw is 0 and whose 1000th non-zero draw differs from
+// the 999 before it (draws of 15 bits repeat now and then).
+uint32_t SeedStartingWithZero() {
+  for (uint32_t seed = 0;; ++seed) {
+    if (NameRandom(seed).Next() != 0) continue;
+    const std::vector<unsigned> draws = Draws(seed, kTempNameCandidates);
+    const std::set<unsigned> earlier(draws.begin(), draws.end() - 1);
+    if (!earlier.count(draws.back())) return seed;
+  }
+}
+
+// Points GetTempPathA at another directory while it lives.
+class TempDirectoryOverride {
+ public:
+  explicit TempDirectoryOverride(const std::string& directory) {
+    char old[32768];
+    const DWORD length = GetEnvironmentVariableA("TMP", old, sizeof old);
+    hadOld_ = length > 0 && length < sizeof old;
+    if (hadOld_) old_ = old;
+    SetEnvironmentVariableA("TMP", directory.c_str());
+  }
+  ~TempDirectoryOverride() { SetEnvironmentVariableA("TMP", hadOld_ ? old_.c_str() : nullptr); }
+
+ private:
+  bool hadOld_ = false;
+  std::string old_;
+};
+
+}  // namespace
+
+TEST(NameRandom, DrawsTheClassicSequenceOverTheFullRange) {
+  NameRandom random(1);
+  const unsigned expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
+  for (unsigned value : expected) EXPECT_EQ(value, random.Next());
+  unsigned lowest = NameRandom::kMax, highest = 0;
+  for (int i = 0; i < 1 << 20; ++i) {
+    const unsigned value = random.Next();
+    lowest = value < lowest ? value : lowest;
+    highest = value > highest ? value : highest;
+  }
+  EXPECT_EQ(0u, lowest);
+  EXPECT_EQ(0x7FFFu, highest);
+}
+
+TEST(MakeTempEXEName, FillsTheTemporaryDirectoryThenAFreeProgramName) {
+  char expectedDirectory[MAX_PATH];
+  ASSERT_NE(0u, GetTempPathA(MAX_PATH, expectedDirectory));
+  TempExeName name;
+  memset(&name, '#', sizeof name);
+  ReportCapture reports;
+  ASSERT_EQ(0, MakeTempEXEName(&name));
+  EXPECT_TRUE(reports.errors().empty());
+  EXPECT_STREQ(expectedDirectory, name.directory);
+
+  const std::string path = name.path;
+  const std::string prefix = std::string(expectedDirectory) + "LumenoUpdater_";
+  ASSERT_EQ(prefix, path.substr(0, prefix.size()));
+  const std::string hex = path.substr(prefix.size(), path.size() - prefix.size() - 4);
+  EXPECT_EQ(".exe", path.substr(path.size() - 4));
+  ASSERT_TRUE(hex.size() >= 1 && hex.size() <= 4) << hex;
+  EXPECT_NE('0', hex[0]) << "no leading zeros";
+  EXPECT_EQ(std::string::npos, hex.find_first_not_of("0123456789abcdef")) << hex;
+  EXPECT_FALSE(FileExists(path)) << "the name is only chosen, not created";
+}
+
+TEST(MakeRandomEXEName, PassesOverNamesThatExist) {
+  ScratchDir dir("names");
+  const std::vector<unsigned> draws = Draws(12345, 4);
+  TakeNames(dir.path(), {draws[0], draws[1], draws[2]});
+  char path[MAX_PATH];
+  EXPECT_EQ(draws[3], MakeRandomEXENameFromSeed(path, dir.path().c_str(), 12345));
+  EXPECT_EQ(dir.path() + ProgramName(draws[3]), path);
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(dir.path() + ProgramName(draws[0]), &bytes));
+  EXPECT_EQ("taken", bytes);
+}
+
+// A draw of 0 is passed over without counting as a candidate: the search
+// still tries 1000 names and fails only when all of them exist.
+TEST(MakeRandomEXEName, ZeroIsSkippedAndAThousandTakenNamesFail) {
+  const uint32_t seed = SeedStartingWithZero();
+  const std::vector<unsigned> draws = Draws(seed, kTempNameCandidates);
+  ScratchDir dir("taken");
+  char path[MAX_PATH];
+  EXPECT_EQ(draws[0], MakeRandomEXENameFromSeed(path, dir.path().c_str(), seed));
+
+  TakeNames(dir.path(), std::vector<unsigned>(draws.begin(), draws.end() - 1));
+  EXPECT_EQ(draws.back(), MakeRandomEXENameFromSeed(path, dir.path().c_str(), seed));
+  TakeNames(dir.path(), {draws.back()});
+  EXPECT_EQ(0u, MakeRandomEXENameFromSeed(path, dir.path().c_str(), seed));
+}
+
+// The product's seed is the time in seconds plus the thread identifier.
+// Taking a thousand names takes longer than a second here, so the names are
+// taken for a second a little ahead, and the call waits for that second.
+TEST(MakeTempEXEName, EveryNameTakenReportsGetTempPathFailed) {
+  ScratchDir dir("all");
+  TempDirectoryOverride temp(dir.path());
+  for (uint32_t ahead = 3; ahead <= 12; ahead *= 2) {
+    const uint32_t second = static_cast<uint32_t>(time(nullptr)) + ahead;
+    TakeNames(dir.path(), Draws(second + GetCurrentThreadId(), kTempNameCandidates));
+    if (static_cast<uint32_t>(time(nullptr)) >= second) continue;  // too slow: look further ahead
+    while (static_cast<uint32_t>(time(nullptr)) < second) Sleep(5);
+    TempExeName name = {};
+    ReportCapture reports;
+    const int result = MakeTempEXEName(&name);
+    if (static_cast<uint32_t>(time(nullptr)) != second) continue;  // the second ended meanwhile
+    EXPECT_EQ(-1, result);
+    EXPECT_EQ(std::vector<std::string>{"GetTempPath failed"}, reports.errors());
+    EXPECT_STREQ(dir.path().c_str(), name.directory);
+    return;
+  }
+  FAIL() << "could not take the names before the second they are drawn for";
+}
+
+// A temporary directory too long for GetTempPathA's 260 characters, or too
+// long to add a program name to, fails cleanly without writing past the
+// record.
+TEST(MakeTempEXEName, TemporaryDirectoryTooLongFailsCleanly) {
+  for (size_t length : {300u, 250u}) {
+    SCOPED_TRACE(length);
+    TempDirectoryOverride temp("C:\\" + std::string(length - 3, 'a'));
+    struct {
+      TempExeName name;
+      char after[16];
+    } guarded;
+    memset(&guarded, '#', sizeof guarded);
+    ReportCapture reports;
+    EXPECT_EQ(-1, MakeTempEXEName(&guarded.name));
+    EXPECT_EQ(std::vector<std::string>{"GetTempPath failed"}, reports.errors());
+    EXPECT_EQ(std::string(sizeof guarded.after, '#'), std::string(guarded.after, sizeof guarded.after));
+    EXPECT_LT(strnlen(guarded.name.directory, MAX_PATH), static_cast<size_t>(MAX_PATH));
+  }
+}
