@@ -69,16 +69,6 @@ TEST(KillLumenoProcesses, TerminatesEveryProcessWhoseNameContainsAListedName) {
   }
 }
 
-TEST(KillProcessesByName, EmptyListTerminatesNothing) {
-  ScratchDir dir("killnone");
-  FakeApp app(CopyAs(dir, 0, "Lumeno2.exe"), "--lifetime-ms 60000");
-  ASSERT_TRUE(app.ready());
-  const char* const none[] = {""};
-  EXPECT_EQ(0, KillProcessesByName(none));
-  Sleep(200);
-  EXPECT_TRUE(app.Running());
-}
-
 // A process named like the application runs the termination itself: it ends
 // the other copy of that name but not itself.
 TEST(KillLumenoProcesses, NeverTerminatesTheCallingProcess) {
