@@ -1,0 +1,97 @@
+#include "ui/status_window.h"
+
+#include "driver/state.h"
+#include "resources/resource_ids.h"
+#include "ui/status_text.h"
+#include "ui/window_placement.h"
+
+namespace {
+// Holds the title first and then the status text.
+constexpr int kTextBufferChars = 1024;
+
+// Serves the window's messages until the status event is signalled.
+void ServeUntilSignalled(HWND window, HANDLE statusEvent) {
+  for (;;) {
+    const DWORD wait =
+        MsgWaitForMultipleObjects(1, &statusEvent, FALSE, INFINITE, QS_ALLINPUT);
+    // A failed wait would fail again at once: end rather than spin forever.
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_FAILED) return;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (!(IsWindow(window) && IsDialogMessageA(window, &message))) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+      }
+      // Messages may keep arriving faster than they are served; the signal
+      // must still end the window without waiting for the queue to empty.
+      if (WaitForSingleObject(statusEvent, 0) == WAIT_OBJECT_0) return;
+    }
+  }
+}
+}  // namespace
+
+INT_PTR CALLBACK StatusDlgProc(HWND window, UINT message, WPARAM, LPARAM) {
+  if (message != WM_INITDIALOG) return FALSE;
+
+  CenterOnPrimaryScreen(window);
+
+  HICON icon = LoadIconA(gModule, MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
+  if (icon) SetClassLongA(window, GCL_HICON, static_cast<LONG>(reinterpret_cast<LONG_PTR>(icon)));
+
+  wchar_t text[kTextBufferChars];
+  if (LoadStringW(gModule, IDS_STATUS_TITLE, text, kTextBufferChars) > 0)
+    SetWindowTextW(window, text);
+
+  if (LoadStatusText(gModule, GetUserDefaultLangID(), text, kTextBufferChars)) {
+    HWND statusText = GetDlgItem(window, IDC_STATUS_TEXT);
+    if (statusText) SetWindowTextW(statusText, text);
+  }
+  return TRUE;
+}
+
+DWORD WINAPI StatusWindowThread(LPVOID parameter) {
+  HANDLE statusEvent = static_cast<HANDLE>(parameter);
+  DWORD result = static_cast<DWORD>(-1);
+  HWND window = CreateDialogParamW(gModule, MAKEINTRESOURCEW(IDD_STATUS), nullptr,
+                                   StatusDlgProc, 0);
+  if (window) {
+    // Shown without activation: the user may be working in another window
+    // while the installer runs.
+    ShowWindow(window, SW_SHOWNA);
+    UpdateWindow(window);
+    ServeUntilSignalled(window, statusEvent);
+    DestroyWindow(window);
+    result = 0;
+  }
+  if (statusEvent) CloseHandle(statusEvent);
+  return result;
+}
+
+HANDLE StartStatusWindow() {
+  HANDLE statusEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (!statusEvent) return nullptr;
+  ResetEvent(statusEvent);
+
+  // The caller closes its handle right after signalling, possibly before the
+  // thread waits: the thread's own handle keeps the signalled event alive.
+  HANDLE threadEvent = nullptr;
+  const HANDLE self = GetCurrentProcess();
+  if (!DuplicateHandle(self, statusEvent, self, &threadEvent, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    CloseHandle(statusEvent);
+    return nullptr;
+  }
+  HANDLE thread = CreateThread(nullptr, 0, StatusWindowThread, threadEvent, 0, nullptr);
+  if (!thread) {
+    CloseHandle(threadEvent);
+    CloseHandle(statusEvent);
+    return nullptr;
+  }
+  CloseHandle(thread);
+  return statusEvent;
+}
+
+void EndStatusWindow(HANDLE statusEvent) {
+  if (!statusEvent) return;
+  SetEvent(statusEvent);
+  CloseHandle(statusEvent);
+}
