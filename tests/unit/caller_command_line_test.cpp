@@ -6,7 +6,6 @@
 #include <string>
 
 #include "driver/state.h"
-#include "core_test_helpers.h"
 
 namespace {
 
@@ -75,15 +74,6 @@ TEST(ComposeCallerCommandLine, NeverWritesPast2048Bytes) {
       EXPECT_EQ(expected, composed.text) << c.current << " + " << c.path;
     }
   }
-}
-
-TEST(ComposeCallerCommandLine, ExactlyFullBufferOnTheHeap) {
-  const std::string current(kCallerCommandLineSize - 12 - 259, 'c');
-  ExactBytes buffer(kCallerCommandLineSize, '#');
-  ASSERT_TRUE(ComposeCallerCommandLine(current.c_str(), std::string(259, 'p').c_str(),
-                                       buffer.data()));
-  EXPECT_EQ('"', buffer.data()[kCallerCommandLineSize - 2]);
-  EXPECT_EQ('\0', buffer.data()[kCallerCommandLineSize - 1]);
 }
 
 TEST(ExtendCallerCommandLine, CumulativeAndRefusalKeepsTheOldText) {

@@ -46,13 +46,6 @@ TEST(ReadEventRecord, ReadsAllTenInAnyOrderTrimmingAllButSelfcmdline) {
   }
 }
 
-TEST(ReadEventRecord, FieldNamesAreTheElementNames) {
-  const char* names[kEventFieldCount] = {"type",   "src",    "dst",      "cmdline",
-                                         "title",  "status", "hidden",   "elevated",
-                                         "lumenoshutdown", "selfcmdline"};
-  for (int i = 0; i < kEventFieldCount; ++i) EXPECT_STREQ(names[i], kEventFieldNames[i]);
-}
-
 TEST(ReadEventRecord, FirstOfDuplicatesMissingStaysEmpty) {
   ReadRecord reader;
   const EventRecord& record =

@@ -57,14 +57,6 @@ TEST_F(MutexEventTest, CreateMutexTwiceWithTheSameNameSucceeds) {
   EXPECT_EQ(Texts{}, reports_.errors());
 }
 
-TEST_F(MutexEventTest, CreateMutexOfAMutexHeldElsewhereSucceeds) {
-  const std::string name = UniqueMutexName("held");
-  MutexHolder holder(name, MutexHolder::kOpen);
-  ASSERT_TRUE(holder.holding());
-  EXPECT_EQ(0, Dispatch(CreateMutexXml(name)));
-  EXPECT_EQ(Texts{}, reports_.errors());
-}
-
 TEST_F(MutexEventTest, CreateMutexWithoutTitleFails) {
   for (const char* content : {"<type>CREATEMUTEX</type>", "<type>CREATEMUTEX</type><title> </title>",
                               "<type>CREATEMUTEX</type><title>x"}) {
@@ -143,16 +135,6 @@ TEST_F(MutexEventTest, FailOnMutexHeldByAnotherProcessStoresTheStatus) {
     EXPECT_TRUE(gExitCodeFromEvent) << c.status;
     EXPECT_EQ(Texts{FailingMessage(name, c.code)}, reports_.errors());
   }
-}
-
-TEST_F(MutexEventTest, FailOnMutexHeldByThisProcess) {
-  const std::string name = UniqueMutexName("own");
-  HANDLE own = CreateMutexA(nullptr, FALSE, name.c_str());
-  ASSERT_NE(nullptr, own);
-  EXPECT_EQ(-1, Dispatch(FailOnMutexXml(name, "12")));
-  EXPECT_EQ(12, gLastError);
-  EXPECT_EQ(Texts{FailingMessage(name, 12)}, reports_.errors());
-  CloseHandle(own);
 }
 
 TEST_F(MutexEventTest, FailOnMutexThatCannotBeOpenedWithFullAccessCountsAsAbsent) {

@@ -146,8 +146,6 @@ INSTANTIATE_TEST_SUITE_P(
                      "<rootkey>r</rootkey><subkey>s</subkey><installkey>  </installkey>",
                      "installkey is empty"}));
 
-TEST(LayoutMessage, OkHasNoMessage) { EXPECT_STREQ("", LayoutMessage(kLayoutOk)); }
-
 // ------------------------------------------------------------------ NextEvent
 
 std::vector<std::string> AllEvents(const std::string& text) {

@@ -66,16 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
                     TagCase{"<>", kTagMalformed, nullptr, 0},
                     TagCase{"<a <b>", kTagOpening, "a <b", 6}));
 
-TEST(ReadTagName, LimitShorterThanTheBufferHidesTheClosingBracket) {
-  char text[] = "<ab>";
-  const char* cursor = text;
-  char name[kTagNameSize];
-  EXPECT_EQ(kTagMalformed, ReadTagName(&cursor, name, 3));
-  cursor = text;
-  EXPECT_EQ(kTagOpening, ReadTagName(&cursor, name, 4));
-  EXPECT_STREQ("ab", name);
-}
-
 TEST(ReadTagName, NullCursorIsMalformed) {
   char name[kTagNameSize];
   EXPECT_EQ(kTagMalformed, ReadTagName(nullptr, name, 10));

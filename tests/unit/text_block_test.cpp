@@ -31,15 +31,4 @@ TEST(CopyToTextBlock, CopiesUpToCapacityAndTerminates) {
   }
 }
 
-TEST(TextBlock, AllocatedEmptyWithRoomForCapacityAndNul) {
-  TextBlock* block = NewTextBlock(3);
-  ASSERT_NE(nullptr, block);
-  EXPECT_EQ(3u, block->capacity);
-  EXPECT_STREQ("", block->chars);
-  EXPECT_TRUE(CopyToTextBlock("xyz", 3, block));
-  EXPECT_STREQ("xyz", block->chars);
-  DeleteTextBlock(block);
-  DeleteTextBlock(nullptr);
-}
-
 }  // namespace

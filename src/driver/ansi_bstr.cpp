@@ -1,0 +1,38 @@
+#include "driver/ansi_bstr.h"
+
+namespace {
+bool IsNtFiveOrLater(DWORD platformVersion) {
+  const bool nt = (platformVersion & 0x80000000u) == 0;
+  const DWORD major = platformVersion & 0xFF;
+  return nt && major >= 5;
+}
+
+UINT LocaleAnsiCodePage() {
+  char digits[8];
+  if (GetLocaleInfoA(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, digits, sizeof digits) > 0) {
+    UINT codePage = 0;
+    for (const char* c = digits; *c >= '0' && *c <= '9'; ++c) codePage = codePage * 10 + (*c - '0');
+    if (codePage != 0) return codePage;
+  }
+  return GetACP();
+}
+}  // namespace
+
+UINT AnsiCodePageFor(DWORD platformVersion) {
+  return IsNtFiveOrLater(platformVersion) ? CP_THREAD_ACP : LocaleAnsiCodePage();
+}
+
+BSTR AnsiToBstr(const char* text) {
+  if (!text) return nullptr;
+  const UINT codePage = AnsiCodePageFor(GetVersion());
+  const int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+  // The length counts the terminator; 0 means the conversion itself failed.
+  if (length <= 0) return nullptr;
+  BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+  if (!result) return nullptr;
+  if (MultiByteToWideChar(codePage, 0, text, -1, result, length) != length) {
+    SysFreeString(result);
+    return nullptr;
+  }
+  return result;
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include <windows.h>
+#include <oleauto.h>
+
+// Converts an 8-bit string in the calling thread's ANSI code page to a newly
+// allocated BSTR of exactly its length; the caller frees it with SysFreeString.
+// Null for a null input, a failed allocation or a failed conversion.
+BSTR AnsiToBstr(const char* text);
+
+// The code page that AnsiToBstr converts from, for a platform version in the
+// form GetVersion() returns: the thread's ANSI code page on NT 5 and later,
+// otherwise the default ANSI code page of the thread's locale (or the system's
+// when the locale names none).
+UINT AnsiCodePageFor(DWORD platformVersion);
+
+// Frees a BSTR when it goes out of scope.
+class BstrHolder {
+ public:
+  explicit BstrHolder(BSTR text) : text_(text) {}
+  ~BstrHolder() { SysFreeString(text_); }
+  BstrHolder(const BstrHolder&) = delete;
+  BstrHolder& operator=(const BstrHolder&) = delete;
+  BSTR get() const { return text_; }
+
+ private:
+  BSTR text_;
+};
