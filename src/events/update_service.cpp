@@ -1,0 +1,63 @@
+// The client side of the update service: the elevated launch of RUN.
+#include "events/update_service.h"
+
+#include "driver/ansi_bstr.h"
+#include "driver/out_of_memory.h"
+#include "driver/report.h"
+
+namespace {
+// Negative values are pseudo-handles (-1 is this very process): never a
+// process the service started, and waiting on one would never return.
+bool IsPseudoHandle(ULONG_PTR value) { return static_cast<LONG_PTR>(value) < 0; }
+
+// Waits for the process to end and reads its exit code; closes the handle on
+// every path. True when the process ended with 0.
+bool WaitForExitCodeZero(HANDLE process) {
+  if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0) {
+    // Also reached with a value that is no handle at all: closing it then
+    // fails harmlessly.
+    CloseHandle(process);
+    return false;
+  }
+  DWORD exitCode = 0;
+  const bool read = GetExitCodeProcess(process, &exitCode) != FALSE;
+  CloseHandle(process);
+  return read && exitCode == 0;
+}
+}  // namespace
+
+bool RunViaUpdateService(const char* programPath, const char* parameters,
+                         IUpdateService* service) {
+  BstrHolder program(AnsiToBstr(programPath));
+  if (!program.get() && programPath) RaiseOutOfMemory();
+  BstrHolder programParameters(AnsiToBstr(parameters));
+  if (!programParameters.get() && parameters) RaiseOutOfMemory();
+
+  ULONG_PTR processHandle = 0;
+  const HRESULT result = service->RunProgram(program.get(), programParameters.get(),
+                                             GetCurrentProcessId(), &processHandle);
+  // On a failing result the handle is undefined and is not touched.
+  if (FAILED(result) || processHandle == 0 || IsPseudoHandle(processHandle)) return false;
+  return WaitForExitCodeZero(reinterpret_cast<HANDLE>(processHandle));
+}
+
+bool LaunchViaUpdateService(const char* programPath, const char* parameters) {
+  // S_FALSE (this thread's apartment existed already) serves as well; only a
+  // call that failed must not be balanced, or it would end another's apartment.
+  const bool comStarted = SUCCEEDED(CoInitialize(nullptr));
+  IUpdateService* service = nullptr;
+  const HRESULT created =
+      CoCreateInstance(kUpdateServiceClassId, nullptr, CLSCTX_LOCAL_SERVER,
+                       kUpdateServiceInterfaceId, reinterpret_cast<void**>(&service));
+  bool ranViaService = false;
+  if (FAILED(created) || !service) {
+    ReportError("CUpdateService unavailable");
+    service = nullptr;
+  } else {
+    ranViaService = RunViaUpdateService(programPath, parameters, service);
+    if (!ranViaService) ReportError("Failed to run via service.  Running normally");
+  }
+  if (service) service->Release();
+  if (comStarted) CoUninitialize();
+  return ranViaService;
+}
