@@ -274,16 +274,12 @@ TEST_F(StatusWindowTest, ThreadEndsWhenItCannotWait) {
   ExpectAllReleased();
 }
 
-TEST_F(StatusWindowTest, EndingNothingIsHarmless) {
-  EndStatusWindow(nullptr);
-  ExpectAllReleased();
-}
-
-// Centring, with sizes that make the halving round.
+// Centring: the window is larger or smaller than the screen by an odd amount
+// (the halving must round down) or by an even one.
 struct CentreCase {
   const char* name;
-  int widthDelta;  // window size relative to the screen size
-  int heightDelta;
+  int extraWidth;  // window size minus screen size
+  int extraHeight;
 };
 
 void PrintTo(const CentreCase& c, std::ostream* out) { *out << c.name; }
@@ -293,10 +289,8 @@ class CenterOnPrimaryScreenTest : public testing::TestWithParam<CentreCase> {};
 TEST_P(CenterOnPrimaryScreenTest, RoundsDown) {
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-  const int width = GetParam().widthDelta > 0 ? screenWidth + GetParam().widthDelta
-                                              : -GetParam().widthDelta;
-  const int height = GetParam().heightDelta > 0 ? screenHeight + GetParam().heightDelta
-                                                : -GetParam().heightDelta;
+  const int width = screenWidth + GetParam().extraWidth;
+  const int height = screenHeight + GetParam().extraHeight;
   HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 3, 4, width, height, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(nullptr, window);
@@ -307,8 +301,8 @@ TEST_P(CenterOnPrimaryScreenTest, RoundsDown) {
   EXPECT_TRUE(CenterOnPrimaryScreen(window));
   RECT after;
   GetWindowRect(window, &after);
-  EXPECT_EQ(static_cast<int>(std::floor((screenWidth - width) / 2.0)), after.left);
-  EXPECT_EQ(static_cast<int>(std::floor((screenHeight - height) / 2.0)), after.top);
+  EXPECT_EQ(static_cast<int>(std::floor(-GetParam().extraWidth / 2.0)), after.left);
+  EXPECT_EQ(static_cast<int>(std::floor(-GetParam().extraHeight / 2.0)), after.top);
   EXPECT_EQ(width, after.right - after.left);
   EXPECT_EQ(height, after.bottom - after.top);
   DestroyWindow(window);
@@ -316,18 +310,10 @@ TEST_P(CenterOnPrimaryScreenTest, RoundsDown) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, CenterOnPrimaryScreenTest,
-    testing::Values(CentreCase{"EvenSize", -300, -200}, CentreCase{"OddSize", -301, -201},
-                    // Larger than the screen by an odd amount: a division would
-                    // round the negative offset toward zero instead.
-                    CentreCase{"LargerThanTheScreen", 77, 33}),
+    testing::Values(CentreCase{"SmallerByOdd", -723, -567},
+                    CentreCase{"SmallerByEven", -722, -566},
+                    // A division would round this negative offset toward zero.
+                    CentreCase{"LargerByOdd", 77, 33}),
     [](const testing::TestParamInfo<CentreCase>& info) { return info.param.name; });
-
-TEST(CenterOnPrimaryScreen, FailsForAWindowThatIsGone) {
-  HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(nullptr, window);
-  DestroyWindow(window);
-  EXPECT_FALSE(CenterOnPrimaryScreen(window));
-}
 
 }  // namespace
