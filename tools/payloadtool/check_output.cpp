@@ -21,7 +21,9 @@ std::string TypeOfEvent(const PayloadCheck& check, int number) {
 
 void PrintWalk(const PayloadCheck& check, FILE* out) {
   if (!check.layoutFailure.empty()) {
-    fprintf(out, "walk: stops before any event: \"%s\"\n", check.layoutFailure.c_str());
+    fprintf(out, "walk: stops before any event: \"%s\"", check.layoutFailure.c_str());
+    if (check.stopEvent > 0) fprintf(out, "; after that, at event %d", check.stopEvent);
+    fprintf(out, "\n");
     return;
   }
   const int count = static_cast<int>(check.events.size());

@@ -1,6 +1,8 @@
 // payloadtool: checks, packs and shows the payload of a bootstrapper.
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
-#include <cstring>
 
 #include "commands.h"
 #include "file_bytes.h"
@@ -35,6 +37,8 @@ bool ReadPayloadFile(const std::string& path, std::string* bytes) {
 }
 
 int main(int argc, char** argv) {
+  // Payload bytes are shown as they are, line ends included.
+  _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 2) {
     fputs(kUsage, stderr);
     return kExitUsage;

@@ -199,29 +199,25 @@ class Checker {
     OwnedBlock value;
     if (!AllocTextBlock(&value.block, content.capacity)) return OutOfMemory();
     std::vector<std::string> failures;
-    if (first != kLayoutOk) {
-      check_.layoutFailure = LayoutMessage(first);
-      failures.push_back(check_.layoutFailure);
-    }
-    auto add = [&failures](const std::string& text) {
-      if (failures.empty() || failures.front() != text) failures.push_back(text);
-    };
-    {
-      ReaderLines quiet;
-      for (Setting& s : order) {
-        value.block.chars[0] = '\0';
-        s.found = GetTagData(s.name, content.chars, strlen(content.chars), value.block.chars,
-                             value.block.capacity) > 0;
-        if (!s.found) {
-          add(LayoutMessage(s.missing) + CaseHint(content.chars, s.name));
-          continue;
-        }
-        TrimWhitespace(value.block.chars);
-        *s.value = value.block.chars;
+    for (Setting& s : order) {
+      value.block.chars[0] = '\0';
+      s.found = GetTagData(s.name, content.chars, strlen(content.chars), value.block.chars,
+                           value.block.capacity) > 0;
+      if (!s.found) {
+        failures.push_back(LayoutMessage(s.missing) + CaseHint(content.chars, s.name));
+        continue;
       }
+      TrimWhitespace(value.block.chars);
+      *s.value = value.block.chars;
     }
     for (Setting& s : order) {
-      if (s.found && s.value->empty()) add(LayoutMessage(s.empty));
+      if (s.found && s.value->empty()) failures.push_back(LayoutMessage(s.empty));
+    }
+    // The run's verdict decides; the list above only adds what comes after it.
+    if (first != kLayoutOk) {
+      check_.layoutFailure = LayoutMessage(first);
+      if (failures.empty() || failures.front().rfind(check_.layoutFailure, 0) != 0)
+        failures.insert(failures.begin(), check_.layoutFailure);
     }
     for (const std::string& failure : failures) Fail(0, failure);
     if (!check_.rootkey.empty() && check_.rootkey != kMachineRoot) {
@@ -237,19 +233,20 @@ class Checker {
     if (!AllocEventRecord(&owned.record, content.capacity)) return OutOfMemory();
     owned.allocated = true;
 
-    ReaderLines reader;
+    // Lines printed while the settings were read belong to their failures.
+    reader_.Take();
     EventCursor cursor = StartEvents(content);
     int number = 0;
     for (;;) {
       const bool more = NextEvent(&cursor, &event.block);
-      std::vector<std::string> lines = reader.Take();
+      std::vector<std::string> lines = reader_.Take();
       if (!more) {
-        CheckEndOfEvents(cursor, lines, number + 1);
+        CheckEndOfEvents(lines, number + 1);
         break;
       }
       ++number;
       ReadEventRecord(event.block, &owned.record);
-      CheckEvent(number, owned.record, event.block.chars, reader.Take());
+      CheckEvent(number, owned.record, event.block.chars, reader_.Take());
     }
     if (number == 0) {
       const std::string variant = CaseVariantOf(content.chars, "event");
@@ -258,31 +255,22 @@ class Checker {
     }
   }
 
-  // Why the walk found no further event: none left, an event that is not
-  // closed, or a malformed tag that hides the rest. The last two end the walk
-  // silently, and it still succeeds.
-  void CheckEndOfEvents(EventCursor cursor, const std::vector<std::string>& lines, int number) {
+  // The walk found no further event. When the next one is not closed, the
+  // reader printed its line: the walk ends there silently and still succeeds.
+  void CheckEndOfEvents(const std::vector<std::string>& lines, int number) {
     for (const std::string& line : lines) {
       Warn(0, "event " + std::to_string(number) +
                   " is not closed: the walk ends there and still succeeds, and the run prints " +
                   Quoted(Unterminated(line)));
-    }
-    if (!lines.empty()) return;
-    const char* at = cursor.position;
-    if (FindOpenTag(&at, static_cast<size_t>(cursor.end - cursor.position), "event") != -1) return;
-    const std::string rest(at, cursor.end);
-    if (rest.find("<event>") != std::string::npos) {
-      Warn(0, "a malformed tag (a '<' without '>', or a name of 260 characters or more) ends "
-              "the search for events: the events after it never run");
     }
   }
 
   void CheckEvent(int number, const EventRecord& record, const char* content,
                   const std::vector<std::string>& lines) {
     CheckedEvent shown{number, record.Get(kFieldType), {}};
-    for (int field = 0; field < kEventFieldCount; ++field) {
-      if (!record.Empty(static_cast<EventField>(field)))
-        shown.attributes.emplace_back(kEventFieldNames[field], record.Get(static_cast<EventField>(field)));
+    for (int i = 0; i < kEventFieldCount; ++i) {
+      const EventField field = static_cast<EventField>(i);
+      if (!record.Empty(field)) shown.attributes.emplace_back(kEventFieldNames[i], record.Get(field));
     }
     check_.events.push_back(shown);
 
@@ -420,6 +408,7 @@ class Checker {
   }
 
   PayloadCheck& check_;
+  ReaderLines reader_;  // for the whole check: the reader prints nothing of its own
   std::string text_;
   bool installPathRead_ = false;
 };

@@ -147,21 +147,33 @@ std::vector<WORD> ResourceImage::Languages(const char* type, const char* name) c
   return languages;
 }
 
-ResourceRead ResourceImage::Load(HRSRC found, std::string* data) const {
+ResourceRead ResourceImage::Load(HRSRC found, const void** data, DWORD* size) const {
   if (!found) return ResourceRead::kMissing;
-  const DWORD size = SizeofResource(module_, found);
+  *size = SizeofResource(module_, found);
   HGLOBAL loaded = LoadResource(module_, found);
-  const void* bytes = loaded ? LockResource(loaded) : nullptr;
-  if (!bytes) return ResourceRead::kFailed;
-  data->assign(static_cast<const char*>(bytes), size);
-  return ResourceRead::kFound;
+  *data = loaded ? LockResource(loaded) : nullptr;
+  return *data ? ResourceRead::kFound : ResourceRead::kFailed;
 }
 
 ResourceRead ResourceImage::Read(const char* type, const char* name, std::string* data) const {
-  return Load(FindResourceA(module_, name, type), data);
+  return Copy(FindResourceA(module_, name, type), data);
 }
 
 ResourceRead ResourceImage::ReadLanguage(const char* type, const char* name, WORD language,
                                          std::string* data) const {
-  return Load(FindResourceExA(module_, type, name, language), data);
+  return Copy(FindResourceExA(module_, type, name, language), data);
+}
+
+ResourceRead ResourceImage::Copy(HRSRC found, std::string* data) const {
+  const void* bytes = nullptr;
+  DWORD size = 0;
+  const ResourceRead read = Load(found, &bytes, &size);
+  if (read == ResourceRead::kFound) data->assign(static_cast<const char*>(bytes), size);
+  return read;
+}
+
+ResourceRead ResourceImage::View(const ResourceEntry& entry, const void** data,
+                                 DWORD* size) const {
+  return Load(FindResourceExA(module_, entry.type.Pointer(), entry.name.Pointer(), entry.language),
+              data, size);
 }

@@ -51,8 +51,11 @@ class ResourceImage {
   ResourceRead Read(const char* type, const char* name, std::string* data) const;
   ResourceRead ReadLanguage(const char* type, const char* name, WORD language,
                             std::string* data) const;
+  // The bytes in place, valid while the image is open.
+  ResourceRead View(const ResourceEntry& entry, const void** data, DWORD* size) const;
 
  private:
-  ResourceRead Load(HRSRC found, std::string* data) const;
+  ResourceRead Load(HRSRC found, const void** data, DWORD* size) const;
+  ResourceRead Copy(HRSRC found, std::string* data) const;
   HMODULE module_ = nullptr;
 };

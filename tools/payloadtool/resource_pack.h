@@ -14,7 +14,8 @@ struct ResourceEdit {
 };
 
 // Writes a copy of stub with the edits applied to out (which may be stub
-// itself). The copy is made in a temporary file beside out, read back, and
+// itself); every other resource of the stub is kept as it was, in all its
+// languages. The copy is made in a temporary file beside out, read back, and
 // only then moved over out, so out is never half-written; on failure out is
 // untouched and the temporary file is gone. False with a one-line reason.
 bool WriteEditedCopy(const std::string& stub, const std::string& out,

@@ -1,0 +1,113 @@
+#include "bootstrapper_run.h"
+
+#include <gtest/gtest.h>
+
+#include "message_boxes.h"
+#include "process.h"
+#include "resource_pack.h"
+
+void PackBootstrapper(const std::string& path, const std::string* payload) {
+  ResourceEdit edit{ResourceName{"PAYLOAD", "XML"}, payload == nullptr,
+                    payload ? *payload : std::string()};
+  std::string error;
+  ASSERT_TRUE(WriteEditedCopy(BuiltProgram("bootstrapper.exe"), path, {edit}, &error)) << error;
+}
+
+namespace {
+
+struct BoxSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindErrorBox(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  char className[16] = {}, title[16] = {};
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, title, sizeof title);
+  if (strcmp(className, "#32770") != 0 || strcmp(title, "ERROR") != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+struct HandleCloser {
+  HANDLE handle;
+  ~HandleCloser() {
+    if (handle) CloseHandle(handle);
+  }
+};
+
+}  // namespace
+
+std::vector<std::string> AnswerErrorBoxes(DWORD processId, DWORD timeoutMs,
+                                          const std::function<void(const std::string&)>& inspect) {
+  std::vector<std::string> texts;
+  HandleCloser process{OpenProcess(SYNCHRONIZE, FALSE, processId)};
+  EXPECT_NE(nullptr, process.handle) << "OpenProcess failed: " << GetLastError();
+  if (!process.handle) return texts;
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (WaitForSingleObject(process.handle, 10) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
+    BoxSearch search{processId, nullptr};
+    EnumWindows(FindErrorBox, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) continue;
+    texts.push_back(MessageBoxText(search.found));
+    inspect(texts.back());
+    PostMessageA(search.found, WM_COMMAND, IDOK, 0);
+    while (IsWindow(search.found) && GetTickCount64() < deadline) Sleep(10);
+  }
+  return texts;
+}
+
+HeldRun RunHeldAtFirstOutput(const std::string& commandLine, DWORD timeoutMs,
+                             const std::function<void()>& whileHeld) {
+  HeldRun run;
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1)) return run;
+  HandleCloser reader{readEnd};
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  PROCESS_INFORMATION info = {};
+  std::string line = commandLine;
+  run.started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                               &startup, &info) != FALSE;
+  CloseHandle(writeEnd);
+  if (!run.started) return run;
+  HandleCloser process{info.hProcess};
+  CloseHandle(info.hThread);
+
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  DWORD available = 0;
+  while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available == 0 &&
+         WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT && GetTickCount64() < deadline)
+    Sleep(5);
+  // Data waiting while the child still runs: it is inside that write.
+  run.held = available > 0 && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;
+  if (run.held) whileHeld();
+
+  for (;;) {
+    char buffer[4096];
+    DWORD got = 0;
+    if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+        ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+      run.output.append(buffer, got);
+      continue;
+    }
+    if (WaitForSingleObject(info.hProcess, 10) == WAIT_OBJECT_0) break;
+    if (GetTickCount64() >= deadline) {
+      run.timedOut = true;
+      TerminateProcess(info.hProcess, 0xDEAD);
+      WaitForSingleObject(info.hProcess, 5000);
+      break;
+    }
+  }
+  GetExitCodeProcess(info.hProcess, &run.exitCode);
+  return run;
+}

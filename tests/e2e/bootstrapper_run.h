@@ -1,0 +1,32 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Helpers of the start-up scenarios: bootstrapper variants with a payload of
+// the test's own, and ways to hold a running one at a known point.
+
+// Writes to path a copy of the built bootstrapper.exe whose PAYLOAD/XML is
+// payload, or which has none when payload is null. Fails the test on error.
+void PackBootstrapper(const std::string& path, const std::string* payload);
+
+// Answers the "ERROR" message boxes of a process until it ends (at most
+// timeoutMs): calls inspect with each text while the box is still up, then
+// presses OK. Returns the texts in order.
+std::vector<std::string> AnswerErrorBoxes(DWORD processId, DWORD timeoutMs,
+                                          const std::function<void(const std::string&)>& inspect);
+
+// Runs commandLine with a one-byte pipe as its standard output, so that its
+// first write waits until this side reads. whileHeld runs while the child is
+// held in that write.
+struct HeldRun {
+  bool started = false;
+  bool held = false;
+  bool timedOut = false;
+  DWORD exitCode = 0;
+  std::string output;
+};
+HeldRun RunHeldAtFirstOutput(const std::string& commandLine, DWORD timeoutMs,
+                             const std::function<void()>& whileHeld);
