@@ -1,6 +1,7 @@
 #include "ui/status_window.h"
 
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "driver/state.h"
+#include "process.h"
 #include "resources/resource_ids.h"
 #include "ui/window_placement.h"
 
@@ -272,6 +274,47 @@ TEST_F(StatusWindowTest, ThreadEndsWhenItCannotWait) {
   // No event to wait on: the wait fails at once, every time.
   EXPECT_EQ(0u, RunStatusThread(nullptr, 3000));
   ExpectAllReleased();
+}
+
+INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// Both templates of the shipped program, created for real: each control the
+// code addresses exists and is of the kind it expects.
+TEST(ShippedResources, DialogTemplatesHaveTheirControls) {
+  HMODULE program =
+      LoadLibraryExA(BuiltProgram("bootstrapper.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, program);
+  // The download dialog's progress bar is a common control.
+  HMODULE commonControls = LoadLibraryA("comctl32.dll");
+  ASSERT_NE(nullptr, commonControls);
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<InitFn>(
+      reinterpret_cast<void*>(GetProcAddress(commonControls, "InitCommonControlsEx")));
+  ASSERT_NE(nullptr, init);
+  const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+  ASSERT_TRUE(init(&classes));
+
+  HWND status = CreateDialogParamW(program, MAKEINTRESOURCEW(IDD_STATUS), nullptr, PlainDialog, 0);
+  ASSERT_NE(nullptr, status) << "GetLastError()=" << GetLastError();
+  EXPECT_EQ("Static", ClassOf(GetDlgItem(status, IDC_STATUS_TEXT)));
+  EXPECT_FALSE(GetWindowLongA(status, GWL_STYLE) & WS_SYSMENU) << "no close button";
+  DestroyWindow(status);
+
+  HWND download =
+      CreateDialogParamW(program, MAKEINTRESOURCEW(IDD_DOWNLOAD), nullptr, PlainDialog, 0);
+  ASSERT_NE(nullptr, download) << "GetLastError()=" << GetLastError();
+  EXPECT_EQ("msctls_progress32", ClassOf(GetDlgItem(download, IDC_DOWNLOAD_PROGRESS)));
+  EXPECT_EQ("Static", ClassOf(GetDlgItem(download, IDC_DOWNLOAD_PERCENT)));
+  EXPECT_EQ("Static", ClassOf(GetDlgItem(download, IDC_DOWNLOAD_STATUS)));
+  EXPECT_EQ("Button", ClassOf(GetDlgItem(download, IDCANCEL)));
+  DestroyWindow(download);
+  FreeLibrary(program);
 }
 
 // Centring: the window is larger or smaller than the screen by an odd amount
