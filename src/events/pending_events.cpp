@@ -9,12 +9,6 @@ int NotBuiltYet(EventContext& event) {
 }
 }  // namespace
 
-int RunEvent(EventContext& event) { return NotBuiltYet(event); }
-int RunAppsEvent(EventContext& event) { return NotBuiltYet(event); }
-int RemoveEvent(EventContext& event) { return NotBuiltYet(event); }
-int CallerCopyEvent(EventContext& event) { return NotBuiltYet(event); }
-int TempDeleteEvent(EventContext& event) { return NotBuiltYet(event); }
-int CopyEvent(EventContext& event) { return NotBuiltYet(event); }
 int UrlHitEvent(EventContext& event) { return NotBuiltYet(event); }
 int SetReferralUrlEvent(EventContext& event) { return NotBuiltYet(event); }
 int FirstUrlHitEvent(EventContext& event) { return NotBuiltYet(event); }

@@ -1,0 +1,139 @@
+// RUN: writes an embedded program to a fresh temporary file, optionally stops
+// the running application, starts the program through the update service or
+// the shell, waits for it, judges its exit code and the install path, and
+// deletes the temporary file again on every way out.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "driver/report.h"
+#include "driver/state.h"
+#include "events/actions.h"
+#include "events/caller_command_line.h"
+#include "events/update_service.h"
+#include "files/exe_file_delete.h"
+#include "files/extract_file.h"
+#include "files/src_name.h"
+#include "files/temp_exe_name.h"
+#include "host/registry_lookups.h"
+#include "host/shutdown.h"
+#include "ui/status_window.h"
+
+namespace {
+
+constexpr char kLocalMachine[] = "HKEY_LOCAL_MACHINE";
+
+// Adds /CALLER "<own path>" to the caller command line.
+bool ExtendWithOwnPath() {
+  char ownPath[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    ReportError("GetModuleFileName failed, GetLastError()=%d", static_cast<int>(GetLastError()));
+    return false;
+  }
+  if (!ExtendCallerCommandLine(ownPath)) {
+    ReportError("Caller command line too long to add /CALLER \"%s\"", ownPath);
+    return false;
+  }
+  return true;
+}
+
+// The service launch, tried only on an installed machine (the application's
+// key exists) and when the caller asked for a silent run with "/S". The
+// status window is shown unless the caller passed "/L". True when the
+// program ran through the service and exited with 0.
+bool TryServiceLaunch(const EventContext& event, const TempExeName& temp, const char* parameters,
+                      HANDLE* statusEvent) {
+  if (strcmp(event.rootkey, kLocalMachine) == 0 && IsRegKeyMissing(event.subkey)) return false;
+  if (!strstr(gCallerCmdLine, "/S")) return false;
+  if (!strstr(gCallerCmdLine, "/L")) *statusEvent = StartStatusWindow();
+  return LaunchViaUpdateService(temp.path, parameters);
+}
+
+// Starts the program through the shell and waits for it; 0 when it exited with 0.
+int ShellLaunch(const TempExeName& temp, const char* parameters) {
+  SHELLEXECUTEINFOA request = {};
+  request.cbSize = sizeof request;
+  request.fMask = SEE_MASK_NOCLOSEPROCESS;
+  request.lpFile = temp.path;
+  request.lpParameters = parameters;
+  request.lpDirectory = temp.directory;
+  request.nShow = SW_SHOW;
+  if (!ShellExecuteExA(&request)) {
+    ReportError("ShellExecute failed: %s", temp.path);
+    return -1;
+  }
+  HANDLE process = request.hProcess;
+  if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED) {
+    ReportError("WaitForSingleObject failed");
+    if (process) CloseHandle(process);
+    return -1;
+  }
+  DWORD exitCode = 0;
+  if (!GetExitCodeProcess(process, &exitCode)) {
+    ReportError("GetExitCodeProcess failed");
+    CloseHandle(process);
+    return -1;
+  }
+  if (!CloseHandle(process)) {
+    ReportError("CloseHandle() failed, GetLastError()=%d", static_cast<int>(GetLastError()));
+    return -1;
+  }
+  if (exitCode != 0) {
+    ReportError("Bad Exit Code: %d", static_cast<int>(exitCode));
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunEvent(EventContext& event) {
+  const EventRecord& record = event.record;
+  const char* src = record.Get(kFieldSrc);
+  if (record.Empty(kFieldSrc)) {
+    ReportError("RUN tag is missing a SRC");
+    return -1;
+  }
+  // Before anything else, so the extension stays even when the event fails.
+  if (record.Flag(kFieldCmdline) && record.Flag(kFieldSelfCmdline) && !ExtendWithOwnPath())
+    return -1;
+
+  char name[kResourceNameSize], type[kResourceTypeSize];
+  if (!SplitSrcName(src, name) || !SplitSrcExt(src, type)) {
+    ReportError("malformed SRC tag: %s", src);
+    return -1;
+  }
+  MakeUpper(name);
+  MakeUpper(type);
+
+  TempExeName temp = {};
+  if (MakeTempEXEName(&temp) != 0) {
+    ReportError("MakeTempEXEName failed %s", temp.path);
+    return -1;
+  }
+  if (ExtractFile(event.module, name, type, temp.path) != 0) {
+    ReportError("Cant extract %s.%s", name, type);
+    EXEFileDelete(temp.path);
+    return -1;
+  }
+  if (record.Flag(kFieldLumenoShutdown)) ShutdownLumeno();
+
+  const char* parameters = record.Flag(kFieldCmdline) ? gCallerCmdLine : record.Get(kFieldCmdline);
+  HANDLE statusEvent = nullptr;
+  int result = 0;
+  if (record.Flag(kFieldElevated) && TryServiceLaunch(event, temp, parameters, &statusEvent)) {
+    result = 0;  // the service judged the program; the install path is not read
+  } else if (ShellLaunch(temp, parameters) != 0) {
+    result = -1;
+  } else if (strcmp(event.rootkey, kLocalMachine) != 0 ||
+             !ReadInstallPath(event.subkey, event.installkey)) {
+    ReportError("%s Could not find registry key for install path - [%s][%s][%s]",
+                record.Get(kFieldType), event.rootkey, event.subkey, event.installkey);
+    result = -1;
+  }
+  if (statusEvent) EndStatusWindow(statusEvent);
+  EXEFileDelete(temp.path);
+  return result;
+}
