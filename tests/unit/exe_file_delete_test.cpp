@@ -26,24 +26,28 @@ TEST(EXEFileDelete, DeletesAtOnceAndEmptyPathDoesNothing) {
   EXPECT_LT(TimedDelete(path.c_str()), 500u);
   EXPECT_FALSE(FileExists(path));
   EXPECT_LT(TimedDelete(""), 100u);
+  // A file that is not there counts as deleted: no wait, no report.
+  EXPECT_LT(TimedDelete((dir.path() + "never-written.exe").c_str()), 500u);
   EXPECT_TRUE(reports.errors().empty());
 }
 
 // Held open by a running process: one retry after a second, then the report;
-// the caller goes on and the file stays. A missing file fails DeleteFileA
-// just the same (with 2) and takes the same second.
+// the caller goes on and the file stays. A read-only file is refused (5) the
+// same way.
 TEST(EXEFileDelete, FileThatCannotBeDeletedIsReportedAfterOneRetry) {
   ScratchDir dir("delheld");
   const std::string held = dir.path() + "held.exe";
-  const std::string missing = dir.path() + "missing.exe";
+  const std::string readOnly = dir.path() + "readonly.exe";
   ASSERT_TRUE(WriteWholeFile(held, "still running"));
+  ASSERT_TRUE(WriteWholeFile(readOnly, "protected"));
+  ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
   HeldFile holder(held, HeldFile::Share::kNone);
   ASSERT_TRUE(holder.held());
 
   struct Case {
     const std::string& path;
     int error;
-  } cases[] = {{held, ERROR_SHARING_VIOLATION}, {missing, ERROR_FILE_NOT_FOUND}};
+  } cases[] = {{held, ERROR_SHARING_VIOLATION}, {readOnly, ERROR_ACCESS_DENIED}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     ReportCapture reports;
