@@ -1,0 +1,146 @@
+// RUNAPPS, REMOVE, CALLERCOPY, TEMPDELETE and COPY: the events that act on
+// the installed application's directory and on single files around it.
+#include <cstring>
+
+#include "driver/report.h"
+#include "driver/state.h"
+#include "events/actions.h"
+#include "files/path_directories.h"
+#include "files/extract_file.h"
+#include "files/path_join.h"
+#include "files/src_name.h"
+#include "host/registry_lookups.h"
+
+namespace {
+constexpr char kLocalMachine[] = "HKEY_LOCAL_MACHINE";
+constexpr char kCallerMarker[] = "/CALLER \"";
+
+bool InstallPathMissing() {
+  if (gInstallPath[0] != '\0') return false;
+  ReportError("install path is not set before a copy");
+  return true;
+}
+
+// Replaces src with the quoted path after the first /CALLER " marker of the
+// caller command line, if there is one that fits.
+void TakeCallerPath(TextBlock* src) {
+  const char* marker = strstr(gCallerCmdLine, kCallerMarker);
+  if (!marker) return;
+  const char* begin = marker + sizeof kCallerMarker - 1;
+  const char* end = strchr(begin, '"');
+  if (end) CopyToTextBlock(begin, static_cast<size_t>(end - begin), src);
+}
+}  // namespace
+
+int RunAppsEvent(EventContext& event) {
+  if (strcmp(event.rootkey, kLocalMachine) != 0 || !ReadInstallPath(event.subkey, event.installkey)) {
+    ReportError("%s Could not find registry key for install path - [%s][%s][%s]",
+                event.record.Get(kFieldType), event.rootkey, event.subkey, event.installkey);
+    return -1;
+  }
+  if (gInstallPath[0] == '\0') {
+    ReportError("No install path- cannot run apps");
+    return -1;
+  }
+  // Both are read before either starts.
+  char application[MAX_PATH] = {};
+  char detector[MAX_PATH] = {};
+  ReadInstallerValue(event.subkey, "RunLumeno", application);
+  ReadInstallerValue(event.subkey, "RunDetector", detector);
+  if (application[0] != '\0') RunProgram(application);
+  if (detector[0] != '\0') {
+    DWORD disabled = 0;
+    if (!ReadDisableMediaDetector(event.subkey, &disabled) || disabled == 0) RunProgram(detector);
+  }
+  return 0;
+}
+
+int RemoveEvent(EventContext& event) { return event.record.Empty(kFieldSrc) ? -1 : 0; }
+
+int CallerCopyEvent(EventContext& event) {
+  EventRecord& record = event.record;
+  if (InstallPathMissing()) return -1;
+  TakeCallerPath(&record.fields[kFieldSrc]);
+  // A missing source or target is reported, but the walk goes on.
+  if (record.Empty(kFieldSrc)) {
+    ReportError("CALLERCOPY failed :%s", gCallerCmdLine);
+    return 0;
+  }
+  if (record.Empty(kFieldDst)) {
+    ReportError("CALLERCOPY tag is missing a DST");
+    return 0;
+  }
+  const char* src = record.Get(kFieldSrc);
+  char target[MAX_PATH];
+  if (!JoinPath(target, gInstallPath, record.Get(kFieldDst))) {
+    // No file of that name can be made; a cut name would be another file.
+    ReportError("CALLERCOPY failed: %s %s%s", src, gInstallPath, record.Get(kFieldDst));
+    return -1;
+  }
+  DeleteFileA(target);
+  if (!CopyFileA(src, target, FALSE)) {
+    ReportError("CALLERCOPY failed: %s %s", src, target);
+    return -1;
+  }
+  if (record.Flag(kFieldHidden)) {
+    const DWORD attributes = GetFileAttributesA(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+      SetFileAttributesA(target, attributes | FILE_ATTRIBUTE_HIDDEN);
+  }
+  return 0;
+}
+
+int TempDeleteEvent(EventContext& event) {
+  const EventRecord& record = event.record;
+  if (record.Empty(kFieldSrc)) {
+    ReportError("TEMPDELETE tag is missing a SRC");
+    return -1;
+  }
+  char directory[MAX_PATH];
+  const DWORD length = GetTempPathA(MAX_PATH, directory);
+  char path[MAX_PATH];
+  // A path that does not fit names no file that could be deleted: deleting a
+  // cut path would remove another file.
+  if (length == 0 || length >= MAX_PATH || !JoinPath(path, directory, record.Get(kFieldSrc))) {
+    ReportError("TEMPDELETE path too long: %s", record.Get(kFieldSrc));
+    return 0;
+  }
+  DeleteFileA(path);
+  return 0;
+}
+
+int CopyEvent(EventContext& event) {
+  const EventRecord& record = event.record;
+  if (InstallPathMissing()) return -1;
+  if (record.Empty(kFieldSrc)) {
+    ReportError("COPY tag is missing a SRC");
+    return -1;
+  }
+  if (record.Empty(kFieldDst)) {
+    ReportError("COPY tag is missing a DST");
+    return -1;
+  }
+  const char* src = record.Get(kFieldSrc);
+  char name[kResourceNameSize], type[kResourceTypeSize];
+  if (!SplitSrcName(src, name) || !SplitSrcExt(src, type)) {
+    ReportError("malformed SRC tag: %s", src);
+    return -1;
+  }
+  MakeUpper(name);
+  MakeUpper(type);
+  char target[MAX_PATH];
+  if (!JoinPath(target, gInstallPath, record.Get(kFieldDst))) {
+    ReportError("Could not create all the directories in [%s%s]\n", gInstallPath,
+                record.Get(kFieldDst));
+    return -1;
+  }
+  if (!CreatePathDirectories(target)) {
+    ReportError("Could not create all the directories in [%s]\n", target);
+    return -1;
+  }
+  if (ExtractFile(event.module, name, type, target) != 0) {
+    ReportError("Cant extract %s.%s to %s", name, type, target);
+    return -1;
+  }
+  return 0;
+}
