@@ -13,7 +13,7 @@ if(WIN32)
     WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601
     __USE_MINGW_ANSI_STDIO=0)
   target_compile_options(project_options INTERFACE
-    -ffunction-sections -fdata-sections)
+    -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables)
 else()
   option(ENABLE_SANITIZERS "Build the native core with ASan and UBSan" ON)
   if(ENABLE_SANITIZERS)

@@ -31,7 +31,7 @@ case "$cmd" in
   ensure) ensure ;;
   warm)
     ensure
-    wineserver -p
+    wineserver -p 2>/dev/null || true  # already running: fine
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     ;;
   stop)
