@@ -11,6 +11,7 @@ namespace {
 
 constexpr char kProductKey[] = "SOFTWARE\\Korvex\\Lumeno\\Lumeno2";
 constexpr char kInstallerKey[] = "SOFTWARE\\Korvex\\Lumeno\\Lumeno2\\Installer";
+constexpr DWORD kDemoInstallMs = 2500;
 
 struct Payload {
   const char* resource;
@@ -100,6 +101,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     if (!Join(target, sizeof target, directory, name) || !WriteResource(file.resource, target))
       return 1;
   }
+  // A real installer takes a while; so does the demo, so that the status
+  // window the bootstrapper shows meanwhile can be seen.
+  Sleep(kDemoInstallMs);
   if (!SetString(kProductKey, "InstallPath", directory)) return 1;
   Join(target, sizeof target, directory, "\\Lumeno2.exe");
   if (!SetString(kInstallerKey, "RunLumeno", target)) return 1;
