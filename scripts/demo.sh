@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
-# The main job: builds the bootstrapper with its default payload and runs it
-# under Wine the way a user would (with /S), in a fresh demo prefix, then
-# reports what the run did.
+# The main job: builds the default bootstrapper (the default payload and the
+# demo installer it carries) and runs it under Wine the way a user would, in
+# a fresh prefix: first a new installation, then an update over it, during
+# which the status window shows. Then reports what the runs did.
+#   DEMO_PREFIX  where the demo prefix goes (default build/demo-prefix)
+#   DEMO_NO_BUILD=1  use what is built already (the tests do)
+#   DEMO_BIN     where the built programs are (default build/win32/bin)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-PRESETS=win32 scripts/build.sh >/dev/null
+if [ -z "${DEMO_NO_BUILD:-}" ]; then
+  scripts/setup.sh
+  echo "== building"
+  PRESETS=win32 scripts/build.sh >/dev/null
+fi
 
-prefix=$PWD/build/demo-prefix
-bin=$PWD/build/win32/bin
+prefix=$(realpath -m "${DEMO_PREFIX:-build/demo-prefix}")
+bin=$(realpath -m "${DEMO_BIN:-build/win32/bin}")
+shots=$prefix-artifacts
 . scripts/xvfb.sh
 cleanup() {
   scripts/wine-prefix.sh stop "$prefix"
@@ -18,23 +26,65 @@ trap cleanup EXIT
 
 echo "== fresh Wine prefix: $prefix"
 scripts/wine-prefix.sh stop "$prefix"
-rm -rf "$prefix" "$prefix.lock"
+rm -rf "$prefix" "$prefix.lock" "$shots"
+mkdir -p "$shots"
 start_xvfb
-scripts/wine-prefix.sh warm "$prefix"
+scripts/wine-prefix.sh ensure "$prefix"
 . scripts/wine-env.sh "$prefix"
+# A virtual desktop, so that windows get their captions without a window manager.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+scripts/wine-prefix.sh stop "$prefix"  # the desktop is chosen when the prefix starts
+scripts/wine-prefix.sh warm "$prefix"
 
-echo "== running bootstrapper.exe /S"
-set +e
-wine "$bin/bootstrapper.exe" /S
-code=$?
-set -e
-# The Linux status is the low 8 bits of the Windows exit code.
-case $code in
-  0) meaning="the payload's events all ran" ;;
-  255) meaning="-1: the run failed" ;;
-  *) meaning="status stored by a FAILONMUTEX event" ;;
-esac
-echo "exit code: $code ($meaning)"
+install_dir="$prefix/drive_c/Program Files/Korvex/Lumeno"
+# Runs the bootstrapper like a user would; prints and returns its exit code.
+run_setup() {
+  local code=0
+  wine "$bin/bootstrapper.exe" /S || code=$?
+  case $code in
+    0) echo "exit code: 0 (every event of the payload ran)" ;;
+    255) echo "exit code: -1 (the run failed)" ;;
+    *) echo "exit code: $code (status of a FAILONMUTEX event)" ;;
+  esac
+  return 0
+}
 
-echo "== registry values under HKLM\\SOFTWARE\\Korvex"
-wine reg query 'HKLM\SOFTWARE\Korvex' /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || echo "(none)"
+echo
+echo "== 1. new installation: bootstrapper.exe /S"
+run_setup
+sleep 1  # let the started programs record their start
+
+echo
+echo "== 2. update over the installed application (the status window shows)"
+wine "$bin/bootstrapper.exe" /S &
+setup_pid=$!
+sleep "${DEMO_SHOT_DELAY:-2}"
+screenshot=
+if command -v xwd >/dev/null && [ -x /usr/bin/convert ]; then
+  xwd -root -silent >"$shots/status.xwd" && /usr/bin/convert "xwd:$shots/status.xwd" \
+    -crop 1024x768+0+0 "$shots/status_window.png" && screenshot=$shots/status_window.png
+  rm -f "$shots/status.xwd"
+fi
+code=0
+wait $setup_pid || code=$?
+echo "exit code: $code"
+sleep 1
+
+echo
+echo "== what the runs did"
+echo "-- install directory: ${install_dir#$prefix/}"
+(cd "$install_dir" && find . -type f | sort | sed 's|^\./|   |')
+echo "-- attributes of the setup copy (hidden, as the payload asks):"
+wine cmd /c attrib 'C:\Program Files\Korvex\Lumeno\LumenoSetup.exe' 2>/dev/null | tr -d '\r' | sed 's/^/   /'
+echo "-- registry values under HKLM\\SOFTWARE\\Korvex:"
+wine reg query 'HKLM\SOFTWARE\Korvex' /s 2>/dev/null | tr -d '\r' | sed '/^$/d;s/^/   /'
+echo "-- the installer was called with:"
+sed 's/^/   /' "$install_dir/installer.log"
+echo "-- programs started:"
+sed 's/^/   /' "$install_dir/launches.log"
+if [ -n "$screenshot" ]; then
+  echo "-- screenshot of the status window: $screenshot"
+else
+  echo "-- no screenshot (xwd or /usr/bin/convert missing)"
+fi
