@@ -3,20 +3,21 @@ set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Private Wine pref
 set(CMAKE_CROSSCOMPILING_EMULATOR
     ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh;${WINE_PREFIX_DIR})
 
-# add_wine_gtest(target SOURCES ... [LIBS ...] [LOCK name] [LABELS ...] [TIMEOUT s]
+# add_wine_gtest(target SOURCES ... [LIBS ...] [LOCK name...] [LABELS ...] [TIMEOUT s]
 #                [PROPERTIES name value ...])
 # Builds a GoogleTest program and registers each of its tests with CTest.
-# LOCK serializes the tests with every other test holding the same lock
-# (tests that touch fixed registry names, COM registrations, the display).
+# LOCK serializes the tests with every other test holding one of the same
+# locks (tests that touch fixed registry names, COM registrations, the display).
 function(add_wine_gtest target)
-  cmake_parse_arguments(ARG "" "LOCK;TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCES;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "LOCK;SOURCES;LIBS;LABELS;RESOURCES;PROPERTIES" ${ARGN})
   add_executable(${target} ${ARG_SOURCES} ${ARG_RESOURCES})
   target_link_libraries(${target} PRIVATE test_options GTest::gtest_main ${ARG_LIBS})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
   set(props TIMEOUT ${ARG_TIMEOUT})
-  if(ARG_LOCK)
+  list(LENGTH ARG_LOCK lock_count)
+  if(lock_count EQUAL 1)
     list(APPEND props RESOURCE_LOCK ${ARG_LOCK})
   endif()
   if(ARG_LABELS)
@@ -28,4 +29,15 @@ function(add_wine_gtest target)
   endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES ${props})
+  # PROPERTIES flattens a list value into separate words, so several locks are
+  # set by a script that CTest reads after the discovered tests (none before
+  # the program is built).
+  if(lock_count GREATER 1)
+    set(lock_script ${CMAKE_CURRENT_BINARY_DIR}/${target}_locks.cmake)
+    file(WRITE ${lock_script}
+      "if(${target}_TESTS)\n"
+      "  set_tests_properties(\${${target}_TESTS} PROPERTIES RESOURCE_LOCK \"${ARG_LOCK}\")\n"
+      "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${lock_script})
+  endif()
 endfunction()

@@ -111,3 +111,18 @@ HeldRun RunHeldAtFirstOutput(const std::string& commandLine, DWORD timeoutMs,
   GetExitCodeProcess(info.hProcess, &run.exitCode);
   return run;
 }
+
+UnmanagedWindows::UnmanagedWindows(const std::string& programFileName)
+    : appKey_("Software\\Wine\\AppDefaults\\" + programFileName) {
+  HKEY key;
+  existed_ = RegOpenKeyExA(HKEY_CURRENT_USER, appKey_.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+  if (existed_) RegCloseKey(key);
+  const std::string driverKey = appKey_ + "\\X11 Driver";
+  guard_ = std::make_unique<RegistryValueGuard>(HKEY_CURRENT_USER, driverKey, "Managed");
+  EXPECT_EQ(ERROR_SUCCESS, SetRegistryString(HKEY_CURRENT_USER, driverKey, "Managed", "N"));
+}
+
+UnmanagedWindows::~UnmanagedWindows() {
+  guard_.reset();
+  if (!existed_) DeleteRegistryTree(HKEY_CURRENT_USER, appKey_);
+}

@@ -2,8 +2,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "registry_guard.h"
 
 // Helpers of the start-up scenarios: bootstrapper variants with a payload of
 // the test's own, and ways to hold a running one at a known point.
@@ -30,3 +33,20 @@ struct HeldRun {
 };
 HeldRun RunHeldAtFirstOutput(const std::string& commandLine, DWORD timeoutMs,
                              const std::function<void()>& whileHeld);
+
+// Wine waits up to 2 s for a window manager when a managed window closes, and
+// Xvfb has none: while this lives, the windows of programs with this file
+// name (message boxes, the status window) are unmanaged (a Wine setting for
+// that name only; Windows ignores it).
+class UnmanagedWindows {
+ public:
+  explicit UnmanagedWindows(const std::string& programFileName);
+  ~UnmanagedWindows();
+  UnmanagedWindows(const UnmanagedWindows&) = delete;
+  UnmanagedWindows& operator=(const UnmanagedWindows&) = delete;
+
+ private:
+  std::string appKey_;
+  bool existed_ = false;
+  std::unique_ptr<RegistryValueGuard> guard_;
+};

@@ -3,8 +3,6 @@
 // standard output, its message boxes and the registry values it keeps.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "bootstrapper_run.h"
 #include "message_boxes.h"
 #include "process.h"
@@ -55,31 +53,6 @@ struct HandleCloser {
 // Every variant has this file name, each in a directory of its own.
 constexpr char kVariantName[] = "startup_e2e_setup.exe";
 
-// Wine waits up to 2 s for a window manager when a managed window closes, and
-// Xvfb has none: the variants' message boxes are made unmanaged windows
-// (a Wine setting for this program name only; Windows ignores it).
-class UnmanagedWindows {
- public:
-  UnmanagedWindows() {
-    HKEY key;
-    existed_ = RegOpenKeyExA(HKEY_CURRENT_USER, kAppKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (existed_) RegCloseKey(key);
-    guard_ = std::make_unique<RegistryValueGuard>(HKEY_CURRENT_USER, kDriverKey, "Managed");
-    SetRegistryString(HKEY_CURRENT_USER, kDriverKey, "Managed", "N");
-  }
-  ~UnmanagedWindows() {
-    guard_.reset();
-    if (!existed_) DeleteRegistryTree(HKEY_CURRENT_USER, kAppKey);
-  }
-
- private:
-  static constexpr char kAppKey[] = "Software\\Wine\\AppDefaults\\startup_e2e_setup.exe";
-  static constexpr char kDriverKey[] =
-      "Software\\Wine\\AppDefaults\\startup_e2e_setup.exe\\X11 Driver";
-  bool existed_ = false;
-  std::unique_ptr<RegistryValueGuard> guard_;
-};
-
 class StartupScenario : public testing::Test {
  protected:
   void SetUp() override {
@@ -120,7 +93,7 @@ class StartupScenario : public testing::Test {
     ASSERT_EQ(ERROR_SUCCESS, SetRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE", "lumenodebug", "1"));
   }
 
-  UnmanagedWindows unmanaged_;
+  UnmanagedWindows unmanaged_{kVariantName};
   RegistryValueGuard debugGuard_{HKEY_LOCAL_MACHINE, "SOFTWARE", "lumenodebug"};
   RegistryValueGuard pathGuard_{HKEY_LOCAL_MACHINE, kInstallerKey, kInstallerValue};
   ScratchDir dir_{"e2e"};
