@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-BENCHMARKS=(layout walk extract)
+BENCHMARKS=(layout walk extract launch)
 
 build_root=$(realpath -m "${BENCH_BUILD:-build/bench}")
 native_dir=$build_root-native
@@ -67,6 +67,15 @@ bench_extract() {
   build_win32 extract_bench
   run_win32 cmd /c exit  # warms the prefix
   bench/extract_bench.sh "$win32_dir"
+}
+
+# From the bootstrapper's start to the start of the installer it carries, on
+# the shell path, with a small and a 100 MiB installer, for the shipped
+# program and for it linked with file alignment 4096, under Wine.
+bench_launch() {
+  build_win32 launch_bench
+  run_win32 "$win32_dir/bin/launch_bench.exe" "${LAUNCH_REPS:-9}" \
+    bootstrapper.exe bootstrapper_aligned.exe
 }
 
 # ------------------------------------------------------------------------ main
