@@ -249,10 +249,12 @@ TEST_F(PayloadTool, PackRefusesWhatARunWouldFailOnUnlessForced) {
   EXPECT_FALSE(FileExists(out));
 
   // The RUN event's program is not in the stub and not given.
-  result = Pack(out, File("good.xml", kGoodPayload));
+  std::string missing = kGoodPayload;
+  missing.replace(missing.find("Lumeno2_Admin.exe"), 17, "Setup3.exe");
+  result = Pack(out, File("missing.xml", missing));
   EXPECT_EQ(kExitRejected, result.exitCode);
-  EXPECT_TRUE(Contains(result.output, "holds no resource LUMENO2_ADMIN.EXE; the run reports "
-                                       "\"ExtractFile - FindResource failed name=LUMENO2_ADMIN, "
+  EXPECT_TRUE(Contains(result.output, "holds no resource SETUP3.EXE; the run reports "
+                                       "\"ExtractFile - FindResource failed name=SETUP3, "
                                        "ext=EXE\""))
       << result.output;
   EXPECT_FALSE(FileExists(out));
