@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-BENCHMARKS=(layout walk extract launch)
+BENCHMARKS=(size layout walk extract launch)
 
 build_root=$(realpath -m "${BENCH_BUILD:-build/bench}")
 native_dir=$build_root-native
@@ -47,6 +47,24 @@ stop_prefix() {
 trap stop_prefix EXIT
 
 # ------------------------------------------------------------------ benchmarks
+
+# The size of the program without an embedded installer (all its UI
+# resources included), its sections and the DLLs it imports.
+bench_size() {
+  build_win32 bootstrapper_stub bootstrapper_aligned
+  local exe
+  for exe in bootstrapper_stub bootstrapper_aligned; do
+    printf '%-22s %6d bytes\n' "$exe.exe" "$(stat -c %s "$win32_dir/bin/$exe.exe")"
+  done
+  echo "sections of bootstrapper_stub.exe (bytes):"
+  i686-w64-mingw32-objdump -h "$win32_dir/bin/bootstrapper_stub.exe" |
+    while read -r index name size _; do
+      [[ $index =~ ^[0-9]+$ ]] || continue
+      printf '  %-8s %6d\n' "$name" "$((16#$size))"
+    done
+  echo "imports: $(i686-w64-mingw32-objdump -p "$win32_dir/bin/bootstrapper_stub.exe" |
+    awk '/DLL Name:/{print $3}' | sort -f | tr '\n' ' ')"
+}
 
 # The reading work of the walk (payload content, settings, event records)
 # without the platform, natively.
