@@ -43,18 +43,6 @@ class PayloadTool : public testing::Test {
                 " --payload " + Quote(payloadFile) + (more.empty() ? "" : " " + more));
   }
 
-  std::vector<std::string> FilesInDir() {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir_.path() + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-  }
-
   ScratchDir dir_{"ptool"};
 };
 
@@ -228,8 +216,7 @@ TEST_F(PayloadTool, PackTwiceOverTheSameOutputLeavesOnlyTheLast) {
   EXPECT_EQ(second, data);
   EXPECT_EQ(std::vector<WORD>{0}, image.Languages("XML", "PAYLOAD"));
   // No temporary file is left beside the output.
-  std::vector<std::string> files = FilesInDir();
-  std::sort(files.begin(), files.end());
+  const std::vector<std::string> files = ListDirectory(dir_.path(), true);
   EXPECT_EQ((std::vector<std::string>{"first.xml", "installer.bin", "second.xml", "setup.exe"}),
             files);
 }
@@ -284,8 +271,7 @@ TEST_F(PayloadTool, FailedPackLeavesTheOutputAsItWas) {
   std::string bytes;
   ASSERT_TRUE(ReadWholeFile(out, &bytes));
   EXPECT_EQ("the previous output", bytes);
-  std::vector<std::string> files = FilesInDir();
-  std::sort(files.begin(), files.end());
+  const std::vector<std::string> files = ListDirectory(dir_.path(), true);
   EXPECT_EQ((std::vector<std::string>{"installer.bin", "p.xml", "setup.exe"}), files);
 }
 

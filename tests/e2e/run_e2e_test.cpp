@@ -234,19 +234,6 @@ class RunScenario : public testing::Test {
     return result;
   }
 
-  // Files the runs left in their temporary directory.
-  std::vector<std::string> LeftInTemp() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((temp_ + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-  }
-
   void DebugOn() {
     ASSERT_EQ(ERROR_SUCCESS, SetRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE", "lumenodebug", "1"));
   }
@@ -295,7 +282,7 @@ TEST_F(RunScenario, ServiceLaunchShowsTheStatusWindowWhileTheInstallerRuns) {
   EXPECT_EQ("Please wait while Lumeno is being installed...", watch.text());
   // Still up once the installer had started (which then ran 1.5 s).
   EXPECT_GE(watch.lastSeen(), StartedField(runs[0]));
-  EXPECT_EQ(std::vector<std::string>{}, LeftInTemp());
+  EXPECT_EQ(std::vector<std::string>{}, ListDirectory(temp_, true));
 
   if (!pictures)
     GTEST_SKIP() << "no screenshot: /usr/bin/xwd or /usr/bin/convert is missing "
@@ -335,7 +322,7 @@ TEST_F(RunScenario, ShellLaunchIsJudgedByTheInstallersExitCode) {
     EXPECT_EQ(0u, Field(runs.back(), "path").find(temp_ + "LumenoUpdater_"));
     EXPECT_EQ(c.arguments, Field(runs.back(), "tail"));
     EXPECT_FALSE(watch.seen()) << "status window: " << watch.text();
-    EXPECT_EQ(std::vector<std::string>{}, LeftInTemp());
+    EXPECT_EQ(std::vector<std::string>{}, ListDirectory(temp_, true));
   }
   EXPECT_TRUE(service.Calls().empty());
 }
@@ -394,7 +381,7 @@ TEST_F(RunScenario, ShutdownStopsTheApplicationOnlyAfterTheExtraction) {
       EXPECT_TRUE(named.Running());
       EXPECT_EQ(std::vector<std::string>{}, ReadLines(log));
     }
-    EXPECT_EQ(std::vector<std::string>{}, LeftInTemp());
+    EXPECT_EQ(std::vector<std::string>{}, ListDirectory(temp_, true));
   }
 }
 

@@ -18,19 +18,6 @@ namespace {
 
 HMODULE Self() { return GetModuleHandleA(nullptr); }
 
-std::vector<std::string> ListDirectory(const std::string& dir) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return names;
-}
-
 // The scratch name ExtractFile gets for a directory on this thread (the
 // platform neither creates nor checks a file for a non-zero number).
 std::string ScratchNameFor(const std::string& dirWithoutSlash) {

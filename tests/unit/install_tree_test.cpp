@@ -51,21 +51,6 @@ bool IsDirectory(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Names in a directory, sorted, "." and ".." left out.
-std::vector<std::string> Listing(const std::string& directory) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class InstallTree : public testing::Test {
  protected:
   InstallTree()
@@ -198,7 +183,7 @@ TEST_F(InstallTree, FailuresReportExactMessagesAndResults) {
     EXPECT_EQ(c.messages, reports.errors());
   }
   // No failing event left anything behind, under a cut name or any other.
-  EXPECT_EQ(std::vector<std::string>{}, Listing(install_));
+  EXPECT_EQ(std::vector<std::string>{}, ListDirectory(install_));
 }
 
 // The caller command line wins over the src tag when it holds the marker
@@ -337,7 +322,7 @@ TEST_F(InstallTree, CopyExtractsTheUpperCasedResourceCreatingDirectories) {
   }
   EXPECT_TRUE(IsDirectory(install_ + "sub"));
   EXPECT_TRUE(IsDirectory(install_ + "sub\\dir"));
-  EXPECT_EQ((std::vector<std::string>{"old.dll", "sub", "tool.dll"}), Listing(install_));
+  EXPECT_EQ((std::vector<std::string>{"old.dll", "sub", "tool.dll"}), ListDirectory(install_));
 }
 
 // TEMPDELETE takes src as it stands below the temporary directory; a missing

@@ -5,17 +5,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "case_name.h"
 
-// Test names from the cases' descriptions: letters and digits only.
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& info) {
-  std::string name;
-  for (const char* c = info.param.what; *c; ++c) {
-    if (isalnum(static_cast<unsigned char>(*c))) name += *c;
-  }
-  return name;
-}
+namespace {
 
 std::string Payload(const std::string& events, const std::string& rootkey = "HKEY_LOCAL_MACHINE") {
   return "<payload><rootkey>" + rootkey + "</rootkey><subkey>S</subkey>" +

@@ -97,19 +97,6 @@ class RunEvent : public testing::Test {
     return ProcessEvent(rootkey, kSubkey, event, GetModuleHandleA(nullptr), kInstallKey);
   }
 
-  // Programs RUN left in its temporary directory.
-  std::vector<std::string> LeftInTemp() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((temp_ + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-  }
-
   std::vector<FixtureRecord> Runs() const { return child_->Runs(); }
 
   ScratchDir dir_;
@@ -137,7 +124,7 @@ TEST_F(RunEvent, RefusesMissingOrMalformedSrcBeforeExtractingAnything) {
     EXPECT_EQ(std::vector<std::string>{c.message}, reports.errors());
   }
   EXPECT_TRUE(Runs().empty());
-  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_TRUE(ListDirectory(temp_, true).empty());
 }
 
 TEST_F(RunEvent, MissingResourceIsReportedAndNothingIsLeft) {
@@ -146,7 +133,7 @@ TEST_F(RunEvent, MissingResourceIsReportedAndNothingIsLeft) {
   EXPECT_EQ((std::vector<std::string>{"ExtractFile - FindResource failed name=NOTHERE, ext=EXE",
                                       "Cant extract NOTHERE.EXE"}),
             reports.errors());
-  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_TRUE(ListDirectory(temp_, true).empty());
 }
 
 TEST_F(RunEvent, ShellLaunchRunsTheProgramFromTheTemporaryDirectory) {
@@ -162,7 +149,7 @@ TEST_F(RunEvent, ShellLaunchRunsTheProgramFromTheTemporaryDirectory) {
   EXPECT_EQ(0u, path.find(temp_ + "LumenoUpdater_")) << path;
   EXPECT_EQ(temp_.substr(0, temp_.size() - 1), Field(runs[0], "cwd").substr(0, temp_.size() - 1));
   EXPECT_EQ(installDir_ + "\\", std::string(gInstallPath));
-  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_TRUE(ListDirectory(temp_, true).empty());
 }
 
 TEST_F(RunEvent, ParametersFollowCmdlineAndSelfcmdline) {
@@ -251,7 +238,7 @@ TEST_F(RunEvent, ExitCodeAndInstallPathDecide) {
                                        "[InstallPath]"},
               reports.errors());
   }
-  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_TRUE(ListDirectory(temp_, true).empty());
 }
 
 // Without "/S" (letter case counts), or on a machine without the
@@ -311,7 +298,7 @@ TEST_F(RunEvent, ServiceLaunchShowsStatusWindowUnlessAskedNotTo) {
   EXPECT_EQ(Field(runs[0], "path"), Field(calls[0], "program"));
   EXPECT_EQ("/S", Field(runs[0], "tail"));
   EXPECT_EQ("/S /L", Field(runs[1], "tail"));
-  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_TRUE(ListDirectory(temp_, true).empty());
 }
 
 // A failing or unavailable service is not a failure of the event: the same
@@ -355,7 +342,7 @@ TEST_F(RunEvent, ServiceFailureFallsBackToTheShell) {
     EXPECT_TRUE(watch.seen());
     EXPECT_EQ(4u, Runs().size());
   }
-  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_TRUE(ListDirectory(temp_, true).empty());
 }
 
 }  // namespace

@@ -3,21 +3,13 @@
 // touched is saved first and put back afterwards.
 #include <gtest/gtest.h>
 
+#include "case_name.h"
+
 #include "driver/browser_search.h"
 #include "driver/startup_registry.h"
 #include "registry_guard.h"
 
 namespace {
-
-// Test names from the cases' descriptions: letters and digits only.
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& info) {
-  std::string name;
-  for (const char* c = info.param.what; *c; ++c) {
-    if (isalnum(static_cast<unsigned char>(*c))) name += *c;
-  }
-  return name;
-}
 
 // A registry value to set up: absent, or a type and its raw bytes.
 struct Value {
