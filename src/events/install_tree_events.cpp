@@ -122,12 +122,10 @@ int CopyEvent(EventContext& event) {
   }
   const char* src = record.Get(kFieldSrc);
   char name[kResourceNameSize], type[kResourceTypeSize];
-  if (!SplitSrcName(src, name) || !SplitSrcExt(src, type)) {
+  if (!SplitResourceSrc(src, name, type)) {
     ReportError("malformed SRC tag: %s", src);
     return -1;
   }
-  MakeUpper(name);
-  MakeUpper(type);
   char target[MAX_PATH];
   if (!JoinPath(target, gInstallPath, record.Get(kFieldDst))) {
     ReportError("Could not create all the directories in [%s%s]\n", gInstallPath,

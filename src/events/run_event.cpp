@@ -101,12 +101,10 @@ int RunEvent(EventContext& event) {
     return -1;
 
   char name[kResourceNameSize], type[kResourceTypeSize];
-  if (!SplitSrcName(src, name) || !SplitSrcExt(src, type)) {
+  if (!SplitResourceSrc(src, name, type)) {
     ReportError("malformed SRC tag: %s", src);
     return -1;
   }
-  MakeUpper(name);
-  MakeUpper(type);
 
   TempExeName temp = {};
   if (MakeTempEXEName(&temp) != 0) {

@@ -41,6 +41,13 @@ bool SplitSrcExt(const char* src, char* type) {
   return true;
 }
 
+bool SplitResourceSrc(const char* src, char* name, char* type) {
+  if (!SplitSrcName(src, name) || !SplitSrcExt(src, type)) return false;
+  MakeUpper(name);
+  MakeUpper(type);
+  return true;
+}
+
 void MakeUpper(char* text) {
   if (!text) return;
   for (; *text; ++text) {

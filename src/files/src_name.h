@@ -14,5 +14,8 @@ bool SplitSrcName(const char* src, char* name);
 // usable dot or the type has more than 4 characters.
 bool SplitSrcExt(const char* src, char* type);
 
+// Both splits, upper-cased as resources are looked up; false when either fails.
+bool SplitResourceSrc(const char* src, char* name, char* type);
+
 // Upper-cases ASCII letters in place; other bytes and a null string are left alone.
 void MakeUpper(char* text);
