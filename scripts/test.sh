@@ -19,6 +19,6 @@ cleanup() {
 }
 trap cleanup EXIT
 start_xvfb
-scripts/wine-prefix.sh warm "$prefix"
+scripts/wine-prefix.sh warm "$prefix" build/win32/bin/desktop_keeper.exe
 ctest --preset win32 -j "$jobs" || status=1
 exit $status

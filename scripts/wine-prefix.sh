@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Manages a private Wine prefix.
 #   wine-prefix.sh ensure PREFIX   make it once (booted, no prompts); safe to call in parallel
-#   wine-prefix.sh warm PREFIX     ensure, then start a persistent wineserver detached from
-#                                  the caller's output, so that each later run costs little
+#   wine-prefix.sh warm PREFIX [KEEPER.exe]
+#                                  ensure, then start a persistent wineserver detached from
+#                                  the caller's output, so that each later run costs little;
+#                                  KEEPER, a program that stays attached to the desktop, keeps
+#                                  Wine's desktop process from being ended and restarted
+#                                  between programs (a program started meanwhile can hang)
 #   wine-prefix.sh stop PREFIX     end every process of this prefix
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -33,6 +37,10 @@ case "$cmd" in
     ensure
     wineserver -p 2>/dev/null || true  # already running: fine
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    keeper=${3:-}
+    if [ -n "$keeper" ]; then
+      (wine "$keeper" </dev/null >/dev/null 2>&1 &)
+    fi
     ;;
   stop)
     [ -d "$prefix" ] && wineserver -k 2>/dev/null || true
