@@ -20,5 +20,11 @@ cleanup() {
 trap cleanup EXIT
 start_xvfb
 scripts/wine-prefix.sh warm "$prefix" build/win32/bin/desktop_keeper.exe
+# A run that was interrupted may have left the fixed values the tests use.
+. scripts/wine-env.sh "$PWD/$prefix"
+wine reg delete 'HKLM\SOFTWARE' /v lumenodebug /f >/dev/null 2>&1 || true
+wine reg delete 'HKLM\SOFTWARE\Korvex\Lumeno' /v OriginalInstallerPath /f >/dev/null 2>&1 || true
+wine reg delete 'HKLM\SOFTWARE\BootstrapperTests' /f >/dev/null 2>&1 || true
+wine reg delete 'HKCU\Software\BootstrapperTests' /f >/dev/null 2>&1 || true
 ctest --preset win32 -j "$jobs" || status=1
 exit $status

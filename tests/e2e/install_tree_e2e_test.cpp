@@ -52,6 +52,8 @@ class InstallTreeScenario : public testing::Test {
     // The variant and what it starts inherit it.
     ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp_.c_str()));
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSubkey);
+    // A failure would wait for its message box to be closed: debug is off here.
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE", "lumenodebug");
   }
 
   void TearDown() override {
@@ -83,6 +85,7 @@ class InstallTreeScenario : public testing::Test {
     return result;
   }
 
+  RegistryValueGuard debugSwitch_{HKEY_LOCAL_MACHINE, "SOFTWARE", "lumenodebug"};
   ScratchDir dir_{"treee2e"};
   std::string temp_;
   std::string savedTmp_;
