@@ -20,7 +20,7 @@ struct PackArguments {
   std::string stub;
   std::string out;
   std::string payload;
-  std::vector<ResourceSpec> resources;
+  std::vector<ResourceOption> resources;
   bool force = false;
 };
 
@@ -39,10 +39,10 @@ bool ParsePackArguments(const std::vector<std::string>& args, PackArguments* par
         parsed->payload = value;
         continue;
       }
-      ResourceSpec spec;
+      ResourceOption option;
       std::string error;
-      if (!ParseResourceSpec(value, &spec, &error)) return Refuse(error);
-      parsed->resources.push_back(spec);
+      if (!ParseResourceOption(value, &option, &error)) return Refuse(error);
+      parsed->resources.push_back(option);
     } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
       return Refuse("unknown option " + arg);
     } else {
@@ -61,19 +61,19 @@ bool ParsePackArguments(const std::vector<std::string>& args, PackArguments* par
 bool CollectEdits(const PackArguments& args, const std::string& payload,
                   std::vector<ResourceEdit>* edits) {
   edits->push_back(ResourceEdit{ResourceName{"PAYLOAD", "XML"}, false, payload});
-  for (const ResourceSpec& spec : args.resources) {
+  for (const ResourceOption& option : args.resources) {
     for (const ResourceEdit& earlier : *edits) {
-      if (earlier.resource.Text() == spec.resource.Text()) {
+      if (earlier.resource.Text() == option.resource.Text()) {
         const bool isPayload = &earlier == &edits->front();
-        return Refuse("resource " + spec.resource.Text() +
+        return Refuse("resource " + option.resource.Text() +
                       (isPayload ? " is the payload: give it with --payload" : " is given twice"));
       }
     }
-    ResourceEdit edit{spec.resource, false, {}};
+    ResourceEdit edit{option.resource, false, {}};
     std::string error;
-    if (!ReadFileBytes(spec.file, &edit.data, &error))
-      return Refuse(spec.file + ": " + error);
-    if (edit.data.empty()) return Refuse(spec.file + ": empty resource file");
+    if (!ReadFileBytes(option.file, &edit.data, &error))
+      return Refuse(option.file + ": " + error);
+    if (edit.data.empty()) return Refuse(option.file + ": empty resource file");
     edits->push_back(edit);
   }
   return true;

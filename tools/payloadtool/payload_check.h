@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "resource_spec.h"
+#include "resource_option.h"
 
 // What a run of the bootstrapper would make of a payload document, found
 // with the program's own reader: the settings and events as the run reads

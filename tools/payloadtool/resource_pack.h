@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "resource_spec.h"
+#include "resource_option.h"
 
 // One change to a program's resources: every language variant of the
 // resource is removed; unless remove is set, data then becomes its only,

@@ -17,8 +17,8 @@ struct ResourceName {
 bool ParseResourceName(const std::string& text, ResourceName* resource, std::string* error);
 
 // --resource NAME.TYPE=FILE
-struct ResourceSpec {
+struct ResourceOption {
   ResourceName resource;
   std::string file;
 };
-bool ParseResourceSpec(const std::string& text, ResourceSpec* spec, std::string* error);
+bool ParseResourceOption(const std::string& text, ResourceOption* option, std::string* error);

@@ -1,4 +1,4 @@
-#include "resource_spec.h"
+#include "resource_option.h"
 
 #include "files/src_name.h"
 
@@ -31,18 +31,18 @@ bool ParseResourceName(const std::string& text, ResourceName* resource, std::str
   return true;
 }
 
-bool ParseResourceSpec(const std::string& text, ResourceSpec* spec, std::string* error) {
+bool ParseResourceOption(const std::string& text, ResourceOption* option, std::string* error) {
   const size_t equals = text.find('=');
   if (equals == std::string::npos) {
     *error = "resource \"" + text + "\" has no '=' (expected NAME.TYPE=FILE)";
     return false;
   }
-  if (!ParseResourceName(text.substr(0, equals), &spec->resource, error)) {
+  if (!ParseResourceName(text.substr(0, equals), &option->resource, error)) {
     *error = "resource " + *error;
     return false;
   }
-  spec->file = text.substr(equals + 1);
-  if (spec->file.empty()) {
+  option->file = text.substr(equals + 1);
+  if (option->file.empty()) {
     *error = "resource \"" + text + "\" names no file after '='";
     return false;
   }
