@@ -15,24 +15,6 @@ void PackBootstrapper(const std::string& path, const std::string* payload) {
 
 namespace {
 
-struct BoxSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindErrorBox(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
-  char className[16] = {}, title[16] = {};
-  GetClassNameA(window, className, sizeof className);
-  GetWindowTextA(window, title, sizeof title);
-  if (strcmp(className, "#32770") != 0 || strcmp(title, "ERROR") != 0) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
 struct HandleCloser {
   HANDLE handle;
   ~HandleCloser() {
@@ -50,13 +32,12 @@ std::vector<std::string> AnswerErrorBoxes(DWORD processId, DWORD timeoutMs,
   if (!process.handle) return texts;
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   while (WaitForSingleObject(process.handle, 10) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
-    BoxSearch search{processId, nullptr};
-    EnumWindows(FindErrorBox, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) continue;
-    texts.push_back(MessageBoxText(search.found));
+    HWND box = FindVisibleErrorBox(processId);
+    if (!box) continue;
+    texts.push_back(MessageBoxText(box));
     inspect(texts.back());
-    PostMessageA(search.found, WM_COMMAND, IDOK, 0);
-    while (IsWindow(search.found) && GetTickCount64() < deadline) Sleep(10);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    while (IsWindow(box) && GetTickCount64() < deadline) Sleep(10);
   }
   return texts;
 }

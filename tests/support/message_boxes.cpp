@@ -33,6 +33,12 @@ BOOL CALLBACK LongestStatic(HWND child, LPARAM param) {
 }
 }  // namespace
 
+HWND FindVisibleErrorBox(DWORD processId) {
+  FindBox find = {processId, nullptr};
+  EnumWindows(FindErrorBox, reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
 std::string MessageBoxText(HWND box) {
   std::string text;
   EnumChildWindows(box, LongestStatic, reinterpret_cast<LPARAM>(&text));
@@ -63,18 +69,17 @@ std::vector<std::string> ErrorBoxAnswerer::texts() {
 
 void ErrorBoxAnswerer::Loop() {
   while (!stop_) {
-    FindBox find = {processId_, nullptr};
-    EnumWindows(FindErrorBox, reinterpret_cast<LPARAM>(&find));
-    if (!find.found) {
+    HWND box = FindVisibleErrorBox(processId_);
+    if (!box) {
       Sleep(10);
       continue;
     }
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      texts_.push_back(MessageBoxText(find.found));
+      texts_.push_back(MessageBoxText(box));
     }
-    PostMessageA(find.found, WM_COMMAND, IDOK, 0);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
     // Wait for this box to go before looking for the next one.
-    for (int i = 0; i < 500 && IsWindow(find.found) && !stop_; ++i) Sleep(10);
+    for (int i = 0; i < 500 && IsWindow(box) && !stop_; ++i) Sleep(10);
   }
 }

@@ -33,5 +33,8 @@ class ErrorBoxAnswerer {
   std::vector<std::string> texts_;
 };
 
+// A visible "ERROR" message box of the process, or null.
+HWND FindVisibleErrorBox(DWORD processId);
+
 // The text of a message box window (its longest static control).
 std::string MessageBoxText(HWND box);
