@@ -55,7 +55,9 @@ bool TryServiceLaunch(const EventContext& event, const TempExeName& temp, const 
 int ShellLaunch(const TempExeName& temp, const char* parameters) {
   SHELLEXECUTEINFOA request = {};
   request.cbSize = sizeof request;
-  request.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No shell error box: a program that cannot start is reported like every
+  // other failure, and a silent installation does not wait for a click.
+  request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   request.lpFile = temp.path;
   request.lpParameters = parameters;
   request.lpDirectory = temp.directory;

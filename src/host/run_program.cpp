@@ -8,6 +8,9 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 32-bit request record is 60 
 bool RunProgram(const char* path) {
   SHELLEXECUTEINFOA request = {};
   request.cbSize = sizeof request;
+  // The program's errors are silent: a path that does not start must not
+  // leave a shell error box waiting for someone in a silent installation.
+  request.fMask = SEE_MASK_FLAG_NO_UI;
   request.lpFile = path;
   request.lpParameters = "";
   request.nShow = SW_SHOW;

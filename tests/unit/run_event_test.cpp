@@ -136,6 +136,28 @@ TEST_F(RunEvent, MissingResourceIsReportedAndNothingIsLeft) {
   EXPECT_TRUE(ListDirectory(temp_, true).empty());
 }
 
+TEST_F(RunEvent, NoTemporaryNameOrARefusedLaunchFailsAndLeavesNothing) {
+  {
+    // A temporary directory too long for the 260-byte name buffers.
+    const std::string tooLong = temp_ + std::string(260, 'd') + "\\";
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", tooLong.c_str()));
+    ReportCapture reports;
+    EXPECT_EQ(-1, Run("<type>RUN</type><src>LUMENO2_ADMIN.EXE</src>"));
+    EXPECT_EQ((std::vector<std::string>{"GetTempPath failed", "MakeTempEXEName failed "}),
+              reports.errors());
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp_.c_str()));
+  }
+  {
+    ReportCapture reports;
+    EXPECT_EQ(-1, Run("<type>RUN</type><src>NotAProgram.exe</src>"));
+    ASSERT_EQ(1u, reports.errors().size());
+    EXPECT_EQ(0u, reports.errors()[0].find("ShellExecute failed: " + temp_ + "LumenoUpdater_"))
+        << reports.errors()[0];
+  }
+  EXPECT_TRUE(Runs().empty());
+  EXPECT_TRUE(ListDirectory(temp_, true).empty());
+}
+
 TEST_F(RunEvent, ShellLaunchRunsTheProgramFromTheTemporaryDirectory) {
   ReportCapture reports;
   gCallerCmdLine = "/Q /LANG=de";

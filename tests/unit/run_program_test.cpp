@@ -89,3 +89,21 @@ TEST(RunProgram, StartsProgramWithoutParametersAndDoesNotWait) {
 }
 
 }  // namespace
+
+namespace {
+
+// A program that cannot start gives false at once: no shell error box is
+// left waiting for someone to close it.
+TEST(RunProgram, ProgramThatCannotStartFailsWithoutWaiting) {
+  ScratchDir dir("runprogbad");
+  const std::string notAProgram = dir.path() + "notes.exe";
+  ASSERT_TRUE(WriteWholeFile(notAProgram, "plain text, not a program"));
+  for (const std::string& path : {dir.path() + "missing.exe", notAProgram}) {
+    SCOPED_TRACE(path);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(RunProgram(path.c_str()));
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+  }
+}
+
+}  // namespace
