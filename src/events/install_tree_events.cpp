@@ -5,14 +5,15 @@
 #include "driver/report.h"
 #include "driver/state.h"
 #include "events/actions.h"
+#include "events/install_path_check.h"
 #include "files/path_directories.h"
 #include "files/extract_file.h"
 #include "files/path_join.h"
 #include "files/src_name.h"
 #include "host/registry_lookups.h"
+#include "host/run_program.h"
 
 namespace {
-constexpr char kLocalMachine[] = "HKEY_LOCAL_MACHINE";
 constexpr char kCallerMarker[] = "/CALLER \"";
 
 bool InstallPathMissing() {
@@ -33,11 +34,7 @@ void TakeCallerPath(TextBlock* src) {
 }  // namespace
 
 int RunAppsEvent(EventContext& event) {
-  if (strcmp(event.rootkey, kLocalMachine) != 0 || !ReadInstallPath(event.subkey, event.installkey)) {
-    ReportError("%s Could not find registry key for install path - [%s][%s][%s]",
-                event.record.Get(kFieldType), event.rootkey, event.subkey, event.installkey);
-    return -1;
-  }
+  if (!ReadInstallPathOrReport(event)) return -1;
   if (gInstallPath[0] == '\0') {
     ReportError("No install path- cannot run apps");
     return -1;

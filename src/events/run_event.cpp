@@ -11,6 +11,7 @@
 #include "driver/state.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"
+#include "events/install_path_check.h"
 #include "events/update_service.h"
 #include "files/exe_file_delete.h"
 #include "files/extract_file.h"
@@ -21,8 +22,6 @@
 #include "ui/status_window.h"
 
 namespace {
-
-constexpr char kLocalMachine[] = "HKEY_LOCAL_MACHINE";
 
 // Adds /CALLER "<own path>" to the caller command line.
 bool ExtendWithOwnPath() {
@@ -45,7 +44,7 @@ bool ExtendWithOwnPath() {
 // program ran through the service and exited with 0.
 bool TryServiceLaunch(const EventContext& event, const TempExeName& temp, const char* parameters,
                       HANDLE* statusEvent) {
-  if (strcmp(event.rootkey, kLocalMachine) == 0 && IsRegKeyMissing(event.subkey)) return false;
+  if (strcmp(event.rootkey, kLocalMachineRoot) == 0 && IsRegKeyMissing(event.subkey)) return false;
   if (!strstr(gCallerCmdLine, "/S")) return false;
   if (!strstr(gCallerCmdLine, "/L")) *statusEvent = StartStatusWindow();
   return LaunchViaUpdateService(temp.path, parameters);
@@ -127,10 +126,7 @@ int RunEvent(EventContext& event) {
     result = 0;  // the service judged the program; the install path is not read
   } else if (ShellLaunch(temp, parameters) != 0) {
     result = -1;
-  } else if (strcmp(event.rootkey, kLocalMachine) != 0 ||
-             !ReadInstallPath(event.subkey, event.installkey)) {
-    ReportError("%s Could not find registry key for install path - [%s][%s][%s]",
-                record.Get(kFieldType), event.rootkey, event.subkey, event.installkey);
+  } else if (!ReadInstallPathOrReport(event)) {
     result = -1;
   }
   if (statusEvent) EndStatusWindow(statusEvent);

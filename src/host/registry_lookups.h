@@ -1,9 +1,6 @@
 #pragma once
 #include <windows.h>
 
-// What the lookups find is started with RunProgram.
-#include "host/run_program.h"
-
 // What the bootstrapper learns about the installed application from the
 // registry. None of these report errors; a missing, unreadable or oversized
 // key or value simply gives a negative result.

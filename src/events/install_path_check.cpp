@@ -1,0 +1,15 @@
+#include "events/install_path_check.h"
+
+#include <cstring>
+
+#include "driver/report.h"
+#include "host/registry_lookups.h"
+
+bool ReadInstallPathOrReport(const EventContext& event) {
+  if (strcmp(event.rootkey, kLocalMachineRoot) == 0 &&
+      ReadInstallPath(event.subkey, event.installkey))
+    return true;
+  ReportError("%s Could not find registry key for install path - [%s][%s][%s]",
+              event.record.Get(kFieldType), event.rootkey, event.subkey, event.installkey);
+  return false;
+}
