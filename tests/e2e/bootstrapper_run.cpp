@@ -73,22 +73,7 @@ HeldRun RunHeldAtFirstOutput(const std::string& commandLine, DWORD timeoutMs,
   run.held = available > 0 && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;
   if (run.held) whileHeld();
 
-  for (;;) {
-    char buffer[4096];
-    DWORD got = 0;
-    if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
-        ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-      run.output.append(buffer, got);
-      continue;
-    }
-    if (WaitForSingleObject(info.hProcess, 10) == WAIT_OBJECT_0) break;
-    if (GetTickCount64() >= deadline) {
-      run.timedOut = true;
-      TerminateProcess(info.hProcess, 0xDEAD);
-      WaitForSingleObject(info.hProcess, 5000);
-      break;
-    }
-  }
+  run.timedOut = WaitWhileDraining(info.hProcess, readEnd, deadline, &run.output);
   GetExitCodeProcess(info.hProcess, &run.exitCode);
   return run;
 }

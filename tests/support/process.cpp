@@ -43,25 +43,29 @@ ProcessResult RunProcess(const std::string& commandLine, DWORD timeoutMs,
   result.processId = info.dwProcessId;
 
   if (onStarted) onStarted(info.dwProcessId, context);
-  // Poll rather than block on the pipe: programs the child started may keep
-  // its write end open long after the child has exited.
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  for (;;) {
-    DrainPipe(readEnd, &result.output);
-    if (WaitForSingleObject(info.hProcess, 10) == WAIT_OBJECT_0) break;
-    if (GetTickCount64() >= deadline) {
-      result.timedOut = true;
-      TerminateProcess(info.hProcess, 0xDEAD);
-      WaitForSingleObject(info.hProcess, 5000);
-      break;
-    }
-  }
-  DrainPipe(readEnd, &result.output);
+  result.timedOut =
+      WaitWhileDraining(info.hProcess, readEnd, GetTickCount64() + timeoutMs, &result.output);
   GetExitCodeProcess(info.hProcess, &result.exitCode);
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
   CloseHandle(readEnd);
   return result;
+}
+
+bool WaitWhileDraining(HANDLE process, HANDLE pipe, ULONGLONG deadline, std::string* output) {
+  bool timedOut = false;
+  for (;;) {
+    DrainPipe(pipe, output);
+    if (WaitForSingleObject(process, 10) == WAIT_OBJECT_0) break;
+    if (GetTickCount64() >= deadline) {
+      timedOut = true;
+      TerminateProcess(process, 0xDEAD);
+      WaitForSingleObject(process, 5000);
+      break;
+    }
+  }
+  DrainPipe(pipe, output);
+  return timedOut;
 }
 
 std::string ModuleDirectory() {

@@ -19,6 +19,12 @@ ProcessResult RunProcess(const std::string& commandLine, DWORD timeoutMs = 60000
                          void (*onStarted)(DWORD processId, void* context) = nullptr,
                          void* context = nullptr);
 
+// Reads what the child writes into pipe until process ends, or terminates it
+// (exit code 0xDEAD) at deadline (a GetTickCount64 value); true when it had to.
+// Polls rather than blocking on the pipe: programs the child started may keep
+// the write end open long after the child has exited.
+bool WaitWhileDraining(HANDLE process, HANDLE pipe, ULONGLONG deadline, std::string* output);
+
 // Directory of the running test program (build/.../bin), with a trailing backslash.
 std::string ModuleDirectory();
 
