@@ -3,8 +3,8 @@
 #
 # Builds a bootstrapper program that carries the given payload document and
 # embedded files (each addressed by a payload's src as NAME.TYPE) beside the
-# program's own resources. The payload is checked with payloadtool at build
-# time: a payload that a run would reject fails the build.
+# program's own resources. The payload is checked at build time by a native
+# payloadtool: a payload that a run would reject fails the build.
 #
 # Example:
 #   add_bootstrapper(photo_setup
@@ -13,6 +13,7 @@
 #               RELEASENOTES.TXT=${CMAKE_CURRENT_SOURCE_DIR}/notes.txt)
 
 set(BOOTSTRAPPER_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/../src)
+include(${CMAKE_CURRENT_LIST_DIR}/HostTools.cmake)
 
 function(add_bootstrapper target)
   cmake_parse_arguments(ARG "" "PAYLOAD;OUTPUT_DIRECTORY" "RESOURCES" ${ARGN})
@@ -53,12 +54,13 @@ function(add_bootstrapper target)
   file(GENERATE OUTPUT ${rc} CONTENT "${script}")
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${depends}")
 
-  # The build-time check of the payload, with the program's own reader.
+  # The build-time check of the payload, with the program's own reader built
+  # natively (cmake/HostTools.cmake).
   set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${target}_payload.checked)
   add_custom_command(OUTPUT ${stamp}
-    COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:payloadtool> check ${payload}
+    COMMAND ${HOST_PAYLOADTOOL} check ${payload}
     COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
-    DEPENDS ${payload} payloadtool
+    DEPENDS ${payload} ${HOST_PAYLOADTOOL} host_tools
     COMMENT "Checking the payload of ${target}"
     VERBATIM)
   add_custom_target(${target}_payload_check DEPENDS ${stamp})

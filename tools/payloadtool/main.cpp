@@ -1,6 +1,10 @@
 // payloadtool: checks, packs and shows the payload of a bootstrapper.
+// The native build (Linux) has the check only: packing and showing work on
+// Windows resources through the platform.
+#ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#endif
 
 #include <cstdio>
 
@@ -9,11 +13,17 @@
 
 namespace {
 
+#ifdef _WIN32
 const char kUsage[] =
     "usage: payloadtool check PAYLOAD.xml\n"
     "       payloadtool pack STUB.exe OUT.exe --payload PAYLOAD.xml\n"
     "                        [--resource NAME.TYPE=FILE]... [--force]\n"
     "       payloadtool show EXE\n";
+#else
+const char kUsage[] =
+    "usage: payloadtool check PAYLOAD.xml\n"
+    "       (pack and show: payloadtool.exe, the Windows build)\n";
+#endif
 
 }  // namespace
 
@@ -37,8 +47,10 @@ bool ReadPayloadFile(const std::string& path, std::string* bytes) {
 }
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
   // Payload bytes are shown as they are, line ends included.
   _setmode(_fileno(stdout), _O_BINARY);
+#endif
   if (argc < 2) {
     fputs(kUsage, stderr);
     return kExitUsage;
@@ -48,10 +60,15 @@ int main(int argc, char** argv) {
   int status = kExitUsage;
   if (command == "check") {
     status = CheckCommand(args);
+#ifdef _WIN32
   } else if (command == "pack") {
     status = PackCommand(args);
   } else if (command == "show") {
     status = ShowCommand(args);
+#else
+  } else if (command == "pack" || command == "show") {
+    status = UsageError(command + " is in the Windows build only (payloadtool.exe)");
+#endif
   } else if (command == "--help" || command == "-h") {
     fputs(kUsage, stdout);
     status = kExitOk;

@@ -1,7 +1,14 @@
 #include "payload_check.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -25,16 +32,47 @@ void CollectReaderLine(const char* line) {
   if (gReaderLines) gReaderLines->emplace_back(line);
 }
 
-class ReaderLines {
+// The product writes the reader's line to standard output itself (when there
+// is one); the check takes standard output away from it meanwhile.
+class MutedStandardOutput {
  public:
-  ReaderLines() : savedOutput_(GetStdHandle(STD_OUTPUT_HANDLE)) {
-    gReaderLines = &lines_;
-    SetPrintObserver(CollectReaderLine);
-    // The product writes the line itself when there is a standard output.
+#ifdef _WIN32
+  MutedStandardOutput() : saved_(GetStdHandle(STD_OUTPUT_HANDLE)) {
     SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
   }
+  ~MutedStandardOutput() { SetStdHandle(STD_OUTPUT_HANDLE, saved_); }
+#else
+  MutedStandardOutput() : saved_(dup(STDOUT_FILENO)) {
+    fflush(stdout);
+    const int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && sink >= 0) dup2(sink, STDOUT_FILENO);
+    if (sink >= 0) close(sink);
+  }
+  ~MutedStandardOutput() {
+    fflush(stdout);
+    if (saved_ < 0) return;
+    dup2(saved_, STDOUT_FILENO);
+    close(saved_);
+  }
+#endif
+  MutedStandardOutput(const MutedStandardOutput&) = delete;
+  MutedStandardOutput& operator=(const MutedStandardOutput&) = delete;
+
+ private:
+#ifdef _WIN32
+  HANDLE saved_;
+#else
+  int saved_;
+#endif
+};
+
+class ReaderLines {
+ public:
+  ReaderLines() {
+    gReaderLines = &lines_;
+    SetPrintObserver(CollectReaderLine);
+  }
   ~ReaderLines() {
-    SetStdHandle(STD_OUTPUT_HANDLE, savedOutput_);
     SetPrintObserver(nullptr);
     gReaderLines = nullptr;
   }
@@ -48,7 +86,7 @@ class ReaderLines {
   }
 
  private:
-  HANDLE savedOutput_;
+  MutedStandardOutput muted_;
   std::vector<std::string> lines_;
 };
 
@@ -72,6 +110,16 @@ struct OwnedRecord {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// Compares ASCII letters without regard to case, as the platform's _stricmp
+// does in the "C" locale.
+bool SameIgnoringCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b)))
+      return false;
+  }
+  return *a == *b;
+}
+
 // A tag spelled like <name> in another letter case, as a hint for a name
 // the run does not find ("" when there is none).
 std::string CaseVariantOf(const std::string& text, const std::string& name) {
@@ -79,7 +127,7 @@ std::string CaseVariantOf(const std::string& text, const std::string& name) {
   for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
     const std::string candidate = text.substr(at, open.size());
     if (candidate.size() == open.size() && candidate != open &&
-        _stricmp(candidate.c_str(), open.c_str()) == 0)
+        SameIgnoringCase(candidate.c_str(), open.c_str()))
       return candidate;
   }
   return std::string();
@@ -289,7 +337,7 @@ class Checker {
       std::string text = "unknown type " + Quoted(record.Get(kFieldType)) +
                          ": the event fails without a message";
       for (const char* known : kEventTypeNames) {
-        if (_stricmp(known, record.Get(kFieldType)) == 0)
+        if (SameIgnoringCase(known, record.Get(kFieldType)))
           text += " (types are case-sensitive: " + Quoted(known) + ")";
       }
       Fail(number, text);

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The native payloadtool as a Linux user runs it: exit codes and key lines of
+# check, what the reader prints kept out of the listing, and the commands
+# that only the Windows build has.
+# Usage: payloadtool_native_test.sh PAYLOADTOOL
+set -uo pipefail
+tool=${1:?payloadtool}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+settings='<rootkey>HKEY_LOCAL_MACHINE</rootkey><subkey>S</subkey><installkey>I</installkey>'
+printf '<payload><rootkey>HKEY_LOCAL_MACHINE</rootkey></payload>' >"$work/layout.xml"
+printf '<payload>%s<event><type>CREATEMUTEX</type><title>M</title></event><event><type>RUNAPPS</type></payload>' \
+  "$settings" >"$work/unclosed.xml"
+printf '<payload>%s<event><type>RUNAPPS</type></event><event><type>TEMPDELETE</type></event></payload>' \
+  "$settings" >"$work/second.xml"
+: >"$work/empty.xml"
+
+failures=0
+# expect EXIT_CODE LINE ARGUMENTS...: the exit code, and LINE among the output lines.
+expect() {
+  local code=$1 line=$2 status=0 output
+  shift 2
+  output=$("$tool" "$@" 2>&1) || status=$?
+  if [ "$status" != "$code" ] || ! grep -qxF -- "$line" <<<"$output"; then
+    echo "FAILED: payloadtool $*: expected exit $code and the line [$line], got exit $status:"
+    echo "$output" | sed 's/^/  /'
+    failures=$((failures + 1))
+  else
+    echo "ok: payloadtool $* -> $code, [$line]"
+  fi
+}
+expect 0 'walk: completes, 6 events run' check "$here/../../src/resources/payload.xml"
+expect 1 'error: Cant find subkey tag' check "$work/layout.xml"
+expect 1 'walk: stops at event 2 ("TEMPDELETE")' check "$work/second.xml"
+expect 0 'warning: event 2 is not closed: the walk ends there and still succeeds, and the run prints "Failed to get data for tag: <event>"' \
+  check "$work/unclosed.xml"
+expect 2 "payloadtool: $work/none.xml: no such file" check "$work/none.xml"
+expect 2 "payloadtool: $work: not a file" check "$work"
+expect 2 "payloadtool: $work/empty.xml: empty payload file (a run would fail with \"Could not extract PAYLOAD.XML\")" \
+  check "$work/empty.xml"
+expect 2 'payloadtool: check takes one payload file' check
+expect 2 'payloadtool: pack is in the Windows build only (payloadtool.exe)' pack a.exe b.exe
+expect 2 'usage: payloadtool check PAYLOAD.xml'
+
+# The line the reader prints for the unclosed event appears only inside the warning.
+if "$tool" check "$work/unclosed.xml" 2>&1 | grep -q '^Failed to get data'; then
+  echo "FAILED: the reader's own line reached the listing"
+  failures=$((failures + 1))
+fi
+[ "$failures" -eq 0 ]
