@@ -3,12 +3,18 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
+#ifdef _WIN64
+static_assert(sizeof(PROCESSENTRY32) == 304, "the 64-bit ANSI process entry is 304 bytes");
+#else
 static_assert(sizeof(PROCESSENTRY32) == 296, "the 32-bit ANSI process entry is 296 bytes");
-// Entries no larger than this end before the executable name.
-constexpr DWORD kEntrySizeWithoutName = 36;
+#endif
+// Entries no larger than this end before the executable name (36 bytes; 44
+// in the 64-bit entry).
+constexpr DWORD kEntrySizeWithoutName = offsetof(PROCESSENTRY32, szExeFile);
 
 using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
 using ProcessWalkFn = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);

@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#ifdef _WIN64
+static_assert(sizeof(SHELLEXECUTEINFOA) == 112, "the 64-bit request record is 112 bytes");
+#else
 static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 32-bit request record is 60 bytes");
+#endif
 
 bool RunProgram(const char* path) {
   SHELLEXECUTEINFOA request = {};

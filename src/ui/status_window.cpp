@@ -36,7 +36,7 @@ INT_PTR CALLBACK StatusDlgProc(HWND window, UINT message, WPARAM, LPARAM) {
   CenterOnPrimaryScreen(window);
 
   HICON icon = LoadIconA(gModule, MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
-  if (icon) SetClassLongA(window, GCL_HICON, static_cast<LONG>(reinterpret_cast<LONG_PTR>(icon)));
+  if (icon) SetClassLongPtrA(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
 
   wchar_t text[kTextBufferChars];
   if (LoadStringW(gModule, IDS_STATUS_TITLE, text, kTextBufferChars) > 0)
