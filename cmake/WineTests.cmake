@@ -1,7 +1,18 @@
-# Every Windows test program runs under Wine in the build's own prefix.
+# Every Windows test program runs under Wine in the build's own prefix, made
+# for the build's architecture: win32 (32-bit Wine) or win64 (64-bit Wine).
 set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Private Wine prefix of this build")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(WINE_ARCH win64)
+else()
+  set(WINE_ARCH win32)
+endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR
     ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh;${WINE_PREFIX_DIR})
+# The scripts choose the loader and server by WINEARCH when they make the
+# prefix (scripts/wine-env.sh): CTest sets it for every test of this build.
+set(wine_arch_script ${CMAKE_BINARY_DIR}/wine_arch.cmake)
+file(WRITE ${wine_arch_script} "set(ENV{WINEARCH} ${WINE_ARCH})\n")
+set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY TEST_INCLUDE_FILES ${wine_arch_script})
 
 # add_wine_gtest(target SOURCES ... [LIBS ...] [LOCK name...] [LABELS ...] [TIMEOUT s]
 #                [PROPERTIES name value ...])

@@ -16,6 +16,9 @@ cd "$(dirname "$0")/.."
 
 BENCHMARKS=(size layout walk extract launch)
 
+# The figures are those of the shipped 32-bit program: the Windows
+# benchmarks need a host that runs 32-bit code (size and layout do not).
+export WINEARCH=win32
 build_root=$(realpath -m "${BENCH_BUILD:-build/bench}")
 native_dir=$build_root-native
 win32_dir=$build_root-win32

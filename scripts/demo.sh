@@ -3,20 +3,42 @@
 # demo installer it carries) and runs it under Wine the way a user would, in
 # a fresh prefix: first a new installation, then an update over it, during
 # which the status window shows. Then reports what the runs did.
+# On a host that cannot run 32-bit Windows programs it runs the win64 build
+# (the same sources for x86-64) under 64-bit Wine instead, and says so.
 #   DEMO_PREFIX  where the demo prefix goes (default build/demo-prefix)
+#   DEMO_ARCH    win32 or win64 instead of the host's choice
 #   DEMO_NO_BUILD=1  use what is built already (the tests do)
-#   DEMO_BIN     where the built programs are (default build/win32/bin)
+#   DEMO_BIN     where the built programs are (default build/<arch>/bin)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ -z "${DEMO_NO_BUILD:-}" ]; then
-  scripts/setup.sh
-  echo "== building"
-  PRESETS=win32 scripts/build.sh >/dev/null
-fi
+if [ -z "${DEMO_NO_BUILD:-}" ]; then scripts/setup.sh; fi
 
 prefix=$(realpath -m "${DEMO_PREFIX:-build/demo-prefix}")
-bin=$(realpath -m "${DEMO_BIN:-build/win32/bin}")
 shots=$prefix-artifacts
+scripts/wine-prefix.sh stop "$prefix"
+rm -rf "$prefix" "$prefix.lock" "$shots"
+
+# The fresh prefix is made for 32-bit Wine when this host can run it.
+. scripts/wine-arch.sh
+if [ -n "${DEMO_ARCH:-}" ]; then
+  arch=$DEMO_ARCH
+  echo "== the demo runs the $arch build (DEMO_ARCH)"
+elif runs_32bit_windows "$prefix"; then
+  arch=win32
+  echo "== the demo runs the win32 build, the shipped program"
+else
+  arch=win64
+  rm -rf "$prefix" "$prefix.lock"
+  echo "== the demo runs the win64 build: this host cannot run 32-bit Windows programs"
+  echo "   ($WINE_PROBE_REASON); the shipped program is the win32 build of the same sources"
+fi
+export WINEARCH=$arch
+if [ -z "${DEMO_NO_BUILD:-}" ]; then
+  echo "== building"
+  PRESETS=$arch scripts/build.sh >/dev/null
+fi
+bin=$(realpath -m "${DEMO_BIN:-build/$arch/bin}")
+
 . scripts/xvfb.sh
 cleanup() {
   scripts/wine-prefix.sh stop "$prefix"
@@ -25,8 +47,6 @@ cleanup() {
 trap cleanup EXIT
 
 echo "== fresh Wine prefix: $prefix"
-scripts/wine-prefix.sh stop "$prefix"
-rm -rf "$prefix" "$prefix.lock" "$shots"
 mkdir -p "$shots"
 start_xvfb
 scripts/wine-prefix.sh ensure "$prefix"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Manages a private Wine prefix.
+# Manages a private Wine prefix (its architecture: see wine-env.sh).
 #   wine-prefix.sh ensure PREFIX   make it once (booted, no prompts); safe to call in parallel
 #   wine-prefix.sh warm PREFIX [KEEPER.exe]
 #                                  ensure, then start a persistent wineserver detached from
@@ -14,6 +14,8 @@ cmd=${1:?command}
 prefix=${2:?prefix directory}
 mkdir -p "$(dirname "$prefix")"
 prefix=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
+# Stopping concerns the prefix as it is, whatever the caller would make.
+if [ "$cmd" = stop ]; then unset WINEARCH; fi
 . "$here/wine-env.sh" "$prefix"
 
 ensure() {
@@ -24,7 +26,7 @@ ensure() {
     rm -rf "$prefix"
     # Boot under Wine's own temporary server and wait for it to finish before
     # any persistent server runs: booting beside one leaves the services broken.
-    wineboot -i </dev/null >/dev/null 2>&1
+    wine wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
     touch "$prefix/.ready"
   fi

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # The main job end to end: runs the demo (the default bootstrapper, twice, in
 # a fresh prefix) and checks what a user would find afterwards.
-# Usage: demo_test.sh BUILD_DIR
+# Usage: demo_test.sh BUILD_DIR ARCH   (ARCH: the build's, win32 or win64)
 set -euo pipefail
 build=$(realpath "${1:?build directory}")
+arch=${2:?win32 or win64}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$here/../..
 prefix=$build/demo-test-prefix
 out=$build/demo-test.out
 
-DEMO_NO_BUILD=1 DEMO_PREFIX=$prefix DEMO_BIN=$build/bin "$root/scripts/demo.sh" >"$out" 2>&1 || {
+DEMO_NO_BUILD=1 DEMO_ARCH=$arch DEMO_PREFIX=$prefix DEMO_BIN=$build/bin "$root/scripts/demo.sh" >"$out" 2>&1 || {
   cat "$out"; echo "FAILED: demo.sh exited with $?"; exit 1; }
 
 failures=0
@@ -18,6 +19,7 @@ check() {  # check DESCRIPTION COMMAND...
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 dir="$prefix/drive_c/Program Files/Korvex/Lumeno"
+check "the first line names the $arch build" grep -q "^== the demo runs the $arch build" <(head -n 1 "$out")
 check "both runs exit with 0" test "$(grep -c '^exit code: 0' "$out")" = 2
 for f in Lumeno2.exe LumenoMediaDetector.exe LumenoSetup.exe docs/ReleaseNotes.txt; do
   check "installed $f" test -f "$dir/$f"
