@@ -6,7 +6,7 @@
 # Usage: . scripts/wine-env.sh PREFIX_DIR
 # The architecture is the one a prefix that wine-prefix.sh made was made for;
 # a new prefix is made for WINEARCH (win32 or win64; win32 when unset).
-export WINEPREFIX="${1:?prefix directory}"
+export WINEPREFIX=$(realpath -m "${1:?prefix directory}")
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wine_made_for=
