@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds both presets: win32 (the product, its tools and
-# Windows tests) and native (the portable core with sanitizers and fuzzers).
+# Windows tests) and native (the portable core and payloadtool's check with
+# sanitizers, and the fuzzers). PRESETS chooses others (win64: the same
+# sources for x86-64). None of it runs Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
