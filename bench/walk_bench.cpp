@@ -5,8 +5,8 @@
 #include <string>
 
 #include "bench_payload.h"
-#include "driver/report.h"
-#include "driver/state.h"
+#include "base/report.h"
+#include "base/process_state.h"
 #include "payload/payload_walk.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "events/event_record.h"
 #include "events/event_types.h"
 #include "payload/payload_layout.h"
-#include "payload/tag_reader.h"
+#include "base/tag_reader.h"
 
 namespace {
 

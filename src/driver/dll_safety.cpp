@@ -1,6 +1,6 @@
 #include "driver/dll_safety.h"
 
-#include "driver/report.h"
+#include "base/report.h"
 
 namespace {
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);

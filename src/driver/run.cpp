@@ -1,9 +1,9 @@
 #include "driver/run.h"
 
-#include "driver/browser_search.h"
-#include "driver/report.h"
+#include "host/browser_search.h"
+#include "base/report.h"
 #include "driver/startup_registry.h"
-#include "driver/state.h"
+#include "base/process_state.h"
 #include "payload/payload_walk.h"
 
 int RunBootstrapper(HINSTANCE module, const char* commandLineTail) {

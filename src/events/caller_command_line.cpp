@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/state.h"
+#include "base/process_state.h"
 
 bool ComposeCallerCommandLine(const char* current, const char* programPath, char* buffer) {
   static const char kMarker[] = "/CALLER \"";

@@ -1,7 +1,7 @@
 #include "events/dispatch.h"
 
 #include "events/actions.h"
-#include "driver/report.h"
+#include "base/report.h"
 #include "events/event_types.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "events/event_record.h"
-#include "payload/text_block.h"
+#include "base/text_block.h"
 
 // Runs one event: reads and trims its record, finds its type (compared in a
 // fixed order, exactly) and runs that action. 0 when the action completed,

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "payload/string_ops.h"
-#include "payload/tag_reader.h"
+#include "base/string_ops.h"
+#include "base/tag_reader.h"
 
 const char* const kEventFieldNames[kEventFieldCount] = {
     "type",   "src",    "dst",      "cmdline",        "title",

@@ -1,5 +1,5 @@
 #pragma once
-#include "payload/text_block.h"
+#include "base/text_block.h"
 
 // The ten attribute elements of one event, in the order they are read.
 enum EventField {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "driver/report.h"
+#include "base/report.h"
 #include "host/registry_lookups.h"
 
 bool ReadInstallPathOrReport(const EventContext& event) {

@@ -1,5 +1,5 @@
 // Event types whose actions are not built yet: they fail the event.
-#include "driver/report.h"
+#include "base/report.h"
 #include "events/actions.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "driver/report.h"
-#include "driver/state.h"
+#include "base/report.h"
+#include "base/process_state.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"
 #include "events/install_path_check.h"

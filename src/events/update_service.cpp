@@ -1,9 +1,9 @@
 // The client side of the update service: the elevated launch of RUN.
 #include "events/update_service.h"
 
-#include "driver/ansi_bstr.h"
-#include "driver/out_of_memory.h"
-#include "driver/report.h"
+#include "base/ansi_bstr.h"
+#include "base/out_of_memory.h"
+#include "base/report.h"
 
 namespace {
 // Negative values are pseudo-handles (-1 is this very process): never a

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "driver/report.h"
+#include "base/report.h"
 
 namespace {
 constexpr unsigned kRetryPauseMs = 1000;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "payload/string_ops.h"
+#include "base/string_ops.h"
 
 bool CreatePathDirectories(const char* path) {
   if (!path) return false;

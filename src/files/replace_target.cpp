@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "driver/report.h"
+#include "base/report.h"
 
 bool RemoveOldTarget(const char* target) {
   DWORD error = ERROR_SUCCESS;

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "driver/report.h"
-#include "payload/string_ops.h"
+#include "base/report.h"
+#include "base/string_ops.h"
 
 namespace {
 

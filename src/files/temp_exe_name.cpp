@@ -2,9 +2,9 @@
 
 #include <ctime>
 
-#include "driver/report.h"
+#include "base/report.h"
 #include "files/name_random.h"
-#include "files/path_join.h"
+#include "base/path_join.h"
 
 namespace {
 

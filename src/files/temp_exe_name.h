@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "payload/string_ops.h"
+#include "base/string_ops.h"
 
 // A temporary program's full path and the temporary directory that holds it
 // (with its trailing backslash). The caller clears both before use.

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "driver/state.h"
-#include "host/registry_key.h"
+#include "base/process_state.h"
+#include "base/registry_key.h"
 #include "host/registry_text.h"
-#include "payload/string_ops.h"
+#include "base/string_ops.h"
 
 namespace {
 constexpr char kPreferencesSuffix[] = "\\Preferences";

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "payload/string_ops.h"
+#include "base/string_ops.h"
 
 bool QueryRegistryText(HKEY key, const char* valueName, char* buffer) {
   DWORD size = kPathBufferSize;

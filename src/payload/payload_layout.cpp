@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "payload/string_ops.h"
-#include "payload/tag_reader.h"
+#include "base/string_ops.h"
+#include "base/tag_reader.h"
 
 const char* LayoutMessage(LayoutStatus status) {
   switch (status) {

@@ -1,5 +1,5 @@
 #pragma once
-#include "payload/text_block.h"
+#include "base/text_block.h"
 
 // The layout of the payload document: one payload element holding the three
 // settings rootkey, subkey and installkey, and any number of event elements.

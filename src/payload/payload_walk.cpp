@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "driver/report.h"
+#include "base/report.h"
 #include "events/dispatch.h"
 #include "payload/payload_layout.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "payload/text_block.h"
+#include "base/text_block.h"
 
 // Copies a resource of the module into a new text block (capacity = its size,
 // followed by a NUL). Null when the resource is empty, cannot be loaded, or

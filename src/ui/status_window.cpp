@@ -1,6 +1,6 @@
 #include "ui/status_window.h"
 
-#include "driver/state.h"
+#include "base/process_state.h"
 #include "resources/resource_ids.h"
 #include "ui/status_text.h"
 #include "ui/window_placement.h"

@@ -1,6 +1,6 @@
 #include "report_capture.h"
 
-#include "driver/report.h"
+#include "base/report.h"
 
 namespace {
 std::vector<std::string> gErrors;

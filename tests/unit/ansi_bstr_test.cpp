@@ -6,8 +6,8 @@
 #include <ostream>
 #include <string>
 
-#include "driver/ansi_bstr.h"
-#include "driver/out_of_memory.h"
+#include "base/ansi_bstr.h"
+#include "base/out_of_memory.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/state.h"
+#include "base/process_state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/report.h"
+#include "base/report.h"
 
 // Records every ReportError message and every PrintText line, in order, while
 // it lives.

@@ -1,4 +1,4 @@
-#include "files/path_join.h"
+#include "base/path_join.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/state.h"
+#include "base/process_state.h"
 #include "named_mutexes.h"
 #include "report_capture.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "child_program/child_orders.h"
-#include "driver/state.h"
+#include "base/process_state.h"
 #include "events/dispatch.h"
 #include "process.h"
 #include "registry_guard.h"

@@ -5,7 +5,7 @@
 
 #include "case_name.h"
 
-#include "driver/browser_search.h"
+#include "host/browser_search.h"
 #include "driver/startup_registry.h"
 #include "registry_guard.h"
 

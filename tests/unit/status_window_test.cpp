@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/state.h"
+#include "base/process_state.h"
 #include "process.h"
 #include "resources/resource_ids.h"
 #include "ui/window_placement.h"

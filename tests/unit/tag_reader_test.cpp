@@ -1,4 +1,4 @@
-#include "payload/tag_reader.h"
+#include "base/tag_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "payload/text_block.h"
+#include "base/text_block.h"
 
 #include <gtest/gtest.h>
 

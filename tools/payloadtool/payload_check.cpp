@@ -12,14 +12,14 @@
 #include <cstring>
 #include <map>
 
-#include "driver/report.h"
+#include "base/report.h"
 #include "events/event_record.h"
 #include "events/event_types.h"
 #include "events/status_number.h"
 #include "files/src_name.h"
 #include "payload/payload_layout.h"
-#include "payload/string_ops.h"
-#include "payload/tag_reader.h"
+#include "base/string_ops.h"
+#include "base/tag_reader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "driver/ansi_bstr.h"
+#include "base/ansi_bstr.h"
 
 namespace {
 bool IsNtFiveOrLater(DWORD platformVersion) {

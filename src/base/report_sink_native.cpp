@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "driver/report.h"
+#include "base/report.h"
 
 // The portable core has no message box; the debug switch only matters on Windows.
 void ShowErrorMessage(const char*) {}

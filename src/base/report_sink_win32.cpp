@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "driver/report.h"
+#include "base/report.h"
 
 void ShowErrorMessage(const char* text) { MessageBoxA(nullptr, text, "ERROR", MB_OK); }
 

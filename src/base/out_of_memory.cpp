@@ -1,4 +1,4 @@
-#include "driver/out_of_memory.h"
+#include "base/out_of_memory.h"
 
 #include <windows.h>
 

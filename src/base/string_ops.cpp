@@ -1,4 +1,4 @@
-#include "payload/string_ops.h"
+#include "base/string_ops.h"
 
 #include <cstring>
 

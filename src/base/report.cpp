@@ -1,9 +1,9 @@
-#include "driver/report.h"
+#include "base/report.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "driver/state.h"
+#include "base/process_state.h"
 
 namespace {
 ReportObserver gReportObserver = nullptr;

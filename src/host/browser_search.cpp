@@ -1,4 +1,4 @@
-#include "driver/browser_search.h"
+#include "host/browser_search.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
-#include "payload/tag_reader.h"
+#include "base/tag_reader.h"
 
 #include <cstring>
 
-#include "driver/report.h"
+#include "base/report.h"
 
 int ReadTagName(const char** cursor, char* name, size_t limit) {
   if (!cursor || !*cursor) return kTagMalformed;

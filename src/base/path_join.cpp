@@ -1,6 +1,6 @@
-#include "files/path_join.h"
+#include "base/path_join.h"
 
-#include "payload/string_ops.h"
+#include "base/string_ops.h"
 
 bool JoinPath(char* buffer, const char* head, const char* tail) {
   buffer[0] = '\0';

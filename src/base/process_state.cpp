@@ -1,4 +1,4 @@
-#include "driver/state.h"
+#include "base/process_state.h"
 
 #ifdef _WIN32
 HINSTANCE gModule = nullptr;
