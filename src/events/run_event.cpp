@@ -46,7 +46,7 @@ bool TryServiceLaunch(const EventContext& event, const TempExeName& temp, const 
                       HANDLE* statusEvent) {
   if (strcmp(event.rootkey, kLocalMachineRoot) == 0 && IsRegKeyMissing(event.subkey)) return false;
   if (!strstr(gCallerCmdLine, "/S")) return false;
-  if (!strstr(gCallerCmdLine, "/L")) *statusEvent = StartStatusWindow();
+  if (!strstr(gCallerCmdLine, "/L")) *statusEvent = StartStatusWindow(event.module);
   return LaunchViaUpdateService(temp.path, parameters);
 }
 

@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "base/process_state.h"
 #include "base/registry_key.h"
 #include "host/registry_text.h"
 #include "base/string_ops.h"
@@ -28,7 +27,8 @@ bool IsRegKeyMissing(const char* subkey) {
   return !key.OpenForReading(HKEY_LOCAL_MACHINE, subkey);
 }
 
-bool ReadInstallPath(const char* subkey, const char* valueName) {
+bool ReadInstallPath(const char* subkey, const char* valueName,
+                     char (&installPath)[kPathBufferSize]) {
   RegistryKey key;
   if (!key.OpenForReading(HKEY_LOCAL_MACHINE, subkey)) return false;
   // One spare byte: a 259-character value may be written to 261 bytes by
@@ -39,7 +39,7 @@ bool ReadInstallPath(const char* subkey, const char* valueName) {
   if (!PathAddBackslashA(path)) return false;
   // A path without its trailing backslash would join later file names wrongly.
   if (strlen(path) >= kPathBufferSize) return false;
-  memcpy(gInstallPath, path, strlen(path) + 1);
+  memcpy(installPath, path, strlen(path) + 1);
   return true;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "base/string_ops.h"
+
 // What the bootstrapper learns about the installed application from the
 // registry. None of these report errors; a missing, unreadable or oversized
 // key or value simply gives a negative result.
@@ -10,11 +12,12 @@
 bool IsRegKeyMissing(const char* subkey);
 
 // Reads HKEY_LOCAL_MACHINE\subkey, value valueName (any type) into
-// gInstallPath and makes it end with a backslash (an empty value stays empty).
-// On false gInstallPath is left as it was: the key or value is missing, the
+// installPath and makes it end with a backslash (an empty value stays empty).
+// On false installPath is left as it was: the key or value is missing, the
 // value does not fit 260 bytes with its terminator, or there is no room for
 // the backslash.
-bool ReadInstallPath(const char* subkey, const char* valueName);
+bool ReadInstallPath(const char* subkey, const char* valueName,
+                     char (&installPath)[kPathBufferSize]);
 
 // Reads the DWORD "DisableMediaDetector" under HKEY_CURRENT_USER\subkey\Preferences
 // into *value. True only for a value of type REG_DWORD (data shorter than four

@@ -1,6 +1,7 @@
 #include "ui/status_window.h"
 
-#include "base/process_state.h"
+#include <cstdlib>
+
 #include "resources/resource_ids.h"
 #include "ui/status_text.h"
 #include "ui/window_placement.h"
@@ -30,19 +31,20 @@ void ServeUntilSignalled(HWND window, HANDLE statusEvent) {
 }
 }  // namespace
 
-INT_PTR CALLBACK StatusDlgProc(HWND window, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK StatusDlgProc(HWND window, UINT message, WPARAM, LPARAM parameter) {
   if (message != WM_INITDIALOG) return FALSE;
+  const HMODULE module = reinterpret_cast<HMODULE>(parameter);
 
   CenterOnPrimaryScreen(window);
 
-  HICON icon = LoadIconA(gModule, MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
+  HICON icon = LoadIconA(module, MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
   if (icon) SetClassLongPtrA(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
 
   wchar_t text[kTextBufferChars];
-  if (LoadStringW(gModule, IDS_STATUS_TITLE, text, kTextBufferChars) > 0)
+  if (LoadStringW(module, IDS_STATUS_TITLE, text, kTextBufferChars) > 0)
     SetWindowTextW(window, text);
 
-  if (LoadStatusText(gModule, GetUserDefaultLangID(), text, kTextBufferChars)) {
+  if (LoadStatusText(module, GetUserDefaultLangID(), text, kTextBufferChars)) {
     HWND statusText = GetDlgItem(window, IDC_STATUS_TEXT);
     if (statusText) SetWindowTextW(statusText, text);
   }
@@ -50,10 +52,13 @@ INT_PTR CALLBACK StatusDlgProc(HWND window, UINT message, WPARAM, LPARAM) {
 }
 
 DWORD WINAPI StatusWindowThread(LPVOID parameter) {
-  HANDLE statusEvent = static_cast<HANDLE>(parameter);
+  StatusWindowOrder* order = static_cast<StatusWindowOrder*>(parameter);
+  const HMODULE module = order->module;
+  HANDLE statusEvent = order->statusEvent;
+  free(order);
   DWORD result = static_cast<DWORD>(-1);
-  HWND window = CreateDialogParamW(gModule, MAKEINTRESOURCEW(IDD_STATUS), nullptr,
-                                   StatusDlgProc, 0);
+  HWND window = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_STATUS), nullptr, StatusDlgProc,
+                                   reinterpret_cast<LPARAM>(module));
   if (window) {
     // Shown without activation: the user may be working in another window
     // while the installer runs.
@@ -67,7 +72,7 @@ DWORD WINAPI StatusWindowThread(LPVOID parameter) {
   return result;
 }
 
-HANDLE StartStatusWindow() {
+HANDLE StartStatusWindow(HMODULE module) {
   HANDLE statusEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (!statusEvent) return nullptr;
   ResetEvent(statusEvent);
@@ -80,8 +85,14 @@ HANDLE StartStatusWindow() {
     CloseHandle(statusEvent);
     return nullptr;
   }
-  HANDLE thread = CreateThread(nullptr, 0, StatusWindowThread, threadEvent, 0, nullptr);
+  StatusWindowOrder* order = static_cast<StatusWindowOrder*>(malloc(sizeof(StatusWindowOrder)));
+  HANDLE thread = nullptr;
+  if (order) {
+    *order = StatusWindowOrder{module, threadEvent};
+    thread = CreateThread(nullptr, 0, StatusWindowThread, order, 0, nullptr);
+  }
   if (!thread) {
+    free(order);
     CloseHandle(threadEvent);
     CloseHandle(statusEvent);
     return nullptr;

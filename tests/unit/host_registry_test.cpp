@@ -84,7 +84,7 @@ TEST_F(DeniedKeyTest, CountsAsMissingAndYieldsNoInstallPath) {
   ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, KEY_READ, &key))
       << "the key must exist and deny reading";
   EXPECT_TRUE(IsRegKeyMissing(path_.c_str()));
-  EXPECT_FALSE(ReadInstallPath(path_.c_str(), "InstallPath"));
+  EXPECT_FALSE(ReadInstallPath(path_.c_str(), "InstallPath", gInstallPath));
   EXPECT_STREQ(kUntouched, gInstallPath);
 }
 
@@ -108,7 +108,7 @@ TEST_P(ReadInstallPathTest, StoresValueWithOneTrailingBackslash) {
   const InstallPathCase& c = GetParam();
   ASSERT_EQ(ERROR_SUCCESS, SetRegistryBytes(HKEY_LOCAL_MACHINE, root_, "InstallPath", c.type,
                                             c.data.data(), static_cast<DWORD>(c.data.size())));
-  EXPECT_EQ(c.expectRead, ReadInstallPath(root_.c_str(), "InstallPath"));
+  EXPECT_EQ(c.expectRead, ReadInstallPath(root_.c_str(), "InstallPath", gInstallPath));
   EXPECT_EQ(c.expectRead ? c.expectPath : std::string(kUntouched), std::string(gInstallPath));
   ASSERT_TRUE(memchr(gInstallPath, '\0', sizeof gInstallPath)) << "install path not terminated";
 }
@@ -143,10 +143,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<InstallPathCase>& info) { return info.param.name; });
 
 TEST_F(RegistryLookupTest, InstallPathMissingKeyOrValueLeavesItUntouched) {
-  EXPECT_FALSE(ReadInstallPath((root_ + "\\Absent").c_str(), "InstallPath"));
+  EXPECT_FALSE(ReadInstallPath((root_ + "\\Absent").c_str(), "InstallPath", gInstallPath));
   EXPECT_STREQ(kUntouched, gInstallPath);
   ASSERT_EQ(ERROR_SUCCESS, SetRegistryString(HKEY_LOCAL_MACHINE, root_, "Other", "C:\\x"));
-  EXPECT_FALSE(ReadInstallPath(root_.c_str(), "InstallPath"));
+  EXPECT_FALSE(ReadInstallPath(root_.c_str(), "InstallPath", gInstallPath));
   EXPECT_STREQ(kUntouched, gInstallPath);
 }
 

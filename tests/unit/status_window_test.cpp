@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,7 +149,7 @@ TEST_F(StatusWindowTest, ShowsCentredTextsWithoutTakingTheForeground) {
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == foreground.window(); }));
   TakeBaseline();
 
-  HANDLE statusEvent = StartStatusWindow();
+  HANDLE statusEvent = StartStatusWindow(gModule);
   ASSERT_NE(nullptr, statusEvent);
   HWND window = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (window = FindStatusWindow()) && IsWindowVisible(window); }))
@@ -180,7 +181,7 @@ TEST_F(StatusWindowTest, ShowsCentredTextsWithoutTakingTheForeground) {
 }
 
 TEST_F(StatusWindowTest, EndsPromptlyWhenSignalled) {
-  HANDLE statusEvent = StartStatusWindow();
+  HANDLE statusEvent = StartStatusWindow(gModule);
   ASSERT_NE(nullptr, statusEvent);
   HWND window = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (window = FindStatusWindow()) && IsWindowVisible(window); }));
@@ -198,12 +199,12 @@ TEST_F(StatusWindowTest, EndsPromptlyWhenSignalled) {
 
 TEST_F(StatusWindowTest, EndsWhenSignalledBeforeTheThreadWaits) {
   // The caller closes its handle at once; the thread must still see the signal.
-  EndStatusWindow(StartStatusWindow());
+  EndStatusWindow(StartStatusWindow(gModule));
   ExpectAllReleased();
 }
 
 TEST_F(StatusWindowTest, EndsWhileInputKeepsArriving) {
-  HANDLE statusEvent = StartStatusWindow();
+  HANDLE statusEvent = StartStatusWindow(gModule);
   ASSERT_NE(nullptr, statusEvent);
   HWND window = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (window = FindStatusWindow()) && IsWindowVisible(window); }));
@@ -246,7 +247,10 @@ TEST_F(StatusWindowTest, EndsWhileInputKeepsArriving) {
 // Runs StatusWindowThread on a thread of the test's own and returns its exit
 // code, or 0xDEAD when it did not end within the time limit.
 DWORD RunStatusThread(HANDLE statusEvent, DWORD timeoutMs) {
-  HANDLE thread = CreateThread(nullptr, 0, StatusWindowThread, statusEvent, 0, nullptr);
+  auto* order = static_cast<StatusWindowOrder*>(malloc(sizeof(StatusWindowOrder)));
+  if (!order) return 0xBAD;
+  *order = StatusWindowOrder{gModule, statusEvent};
+  HANDLE thread = CreateThread(nullptr, 0, StatusWindowThread, order, 0, nullptr);
   if (!thread) return 0xBAD;
   DWORD code = 0xDEAD;
   if (WaitUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, timeoutMs))
