@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/report.h"
+#include "base/unique_handle.h"
 #include "base/process_state.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"
@@ -65,19 +66,17 @@ int ShellLaunch(const TempExeName& temp, const char* parameters) {
     ReportError("ShellExecute failed: %s", temp.path);
     return -1;
   }
-  HANDLE process = request.hProcess;
-  if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED) {
+  UniqueHandle process(request.hProcess);
+  if (WaitForSingleObject(process.get(), INFINITE) == WAIT_FAILED) {
     ReportError("WaitForSingleObject failed");
-    if (process) CloseHandle(process);
     return -1;
   }
   DWORD exitCode = 0;
-  if (!GetExitCodeProcess(process, &exitCode)) {
+  if (!GetExitCodeProcess(process.get(), &exitCode)) {
     ReportError("GetExitCodeProcess failed");
-    CloseHandle(process);
     return -1;
   }
-  if (!CloseHandle(process)) {
+  if (!process.Close()) {
     ReportError("CloseHandle() failed, GetLastError()=%d", static_cast<int>(GetLastError()));
     return -1;
   }

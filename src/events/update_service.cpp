@@ -4,25 +4,20 @@
 #include "base/ansi_bstr.h"
 #include "base/out_of_memory.h"
 #include "base/report.h"
+#include "base/unique_handle.h"
 
 namespace {
 // Negative values are pseudo-handles (-1 is this very process): never a
 // process the service started, and waiting on one would never return.
 bool IsPseudoHandle(ULONG_PTR value) { return static_cast<LONG_PTR>(value) < 0; }
 
-// Waits for the process to end and reads its exit code; closes the handle on
-// every path. True when the process ended with 0.
-bool WaitForExitCodeZero(HANDLE process) {
-  if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0) {
-    // Also reached with a value that is no handle at all: closing it then
-    // fails harmlessly.
-    CloseHandle(process);
-    return false;
-  }
+// Waits for the process to end and reads its exit code; the handle is closed
+// on every path (a value that is no handle at all fails to close harmlessly).
+// True when the process ended with 0.
+bool WaitForExitCodeZero(UniqueHandle process) {
+  if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) return false;
   DWORD exitCode = 0;
-  const bool read = GetExitCodeProcess(process, &exitCode) != FALSE;
-  CloseHandle(process);
-  return read && exitCode == 0;
+  return GetExitCodeProcess(process.get(), &exitCode) && exitCode == 0;
 }
 }  // namespace
 
@@ -38,7 +33,7 @@ bool RunViaUpdateService(const char* programPath, const char* parameters,
                                              GetCurrentProcessId(), &processHandle);
   // On a failing result the handle is undefined and is not touched.
   if (FAILED(result) || processHandle == 0 || IsPseudoHandle(processHandle)) return false;
-  return WaitForExitCodeZero(reinterpret_cast<HANDLE>(processHandle));
+  return WaitForExitCodeZero(UniqueHandle(reinterpret_cast<HANDLE>(processHandle)));
 }
 
 bool LaunchViaUpdateService(const char* programPath, const char* parameters) {

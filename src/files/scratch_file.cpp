@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/report.h"
+#include "base/unique_handle.h"
 #include "base/string_ops.h"
 
 namespace {
@@ -43,9 +44,9 @@ bool NameScratchFile(const char* name, const char* type, const char* target, cha
 
 bool WriteScratchFile(const char* name, const char* type, const char* scratch, const void* data,
                       DWORD size) {
-  HANDLE file = CreateFileA(scratch, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  UniqueHandle file(CreateFileA(scratch, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     const DWORD error = GetLastError();
     ReportError("ExtractFile - CreateFile failed name=%s, ext=%s, path=%s, GetLastError()=%d", name,
                 type, scratch, static_cast<int>(error));
@@ -54,7 +55,7 @@ bool WriteScratchFile(const char* name, const char* type, const char* scratch, c
 
   DWORD written = 0;
   DWORD error = ERROR_SUCCESS;
-  if (!WriteFile(file, data, size, &written, nullptr)) {
+  if (!WriteFile(file.get(), data, size, &written, nullptr)) {
     error = GetLastError();
   } else if (written != size) {
     // A full disk takes what fits and reports success without a code; the
@@ -63,7 +64,7 @@ bool WriteScratchFile(const char* name, const char* type, const char* scratch, c
     error = ERROR_DISK_FULL;
   }
   // A failed close can mean that written data never reached the disk.
-  if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+  if (!file.Close() && error == ERROR_SUCCESS) error = GetLastError();
 
   if (error != ERROR_SUCCESS) {
     // Nobody can use an incomplete copy, and on a full disk it only keeps

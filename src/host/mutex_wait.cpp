@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/unique_handle.h"
+
 namespace {
 constexpr int kMaxSleeps = 5;
 constexpr DWORD kSleepMs = 1000;
@@ -17,9 +19,7 @@ int MutexWaitProbes() { return gMutexWaitCount; }
 void WaitWhileMutexExists(const char* name) {
   for (;;) {
     // A mutex that cannot be opened (gone, or not ours to open) counts as gone.
-    HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);
-    if (!mutex) return;
-    CloseHandle(mutex);
+    if (!UniqueHandle(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name))) return;
     if (++gMutexWaitCount > kMaxSleeps) return;
     Sleep(kSleepMs);
   }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/unique_handle.h"
+
 namespace {
 #ifdef _WIN64
 static_assert(sizeof(PROCESSENTRY32) == 304, "the 64-bit ANSI process entry is 304 bytes");
@@ -24,22 +26,9 @@ Fn LookUp(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-class SnapshotCloser {
- public:
-  explicit SnapshotCloser(HANDLE snapshot) : snapshot_(snapshot) {}
-  ~SnapshotCloser() { CloseHandle(snapshot_); }
-  SnapshotCloser(const SnapshotCloser&) = delete;
-  SnapshotCloser& operator=(const SnapshotCloser&) = delete;
-
- private:
-  HANDLE snapshot_;
-};
-
 void Terminate(DWORD processId) {
-  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
-  if (!process) return;
-  TerminateProcess(process, 1);
-  CloseHandle(process);
+  UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
+  if (process) TerminateProcess(process.get(), 1);
 }
 
 void KillIfNamed(PROCESSENTRY32* entry, const char* const* names) {
@@ -60,19 +49,18 @@ int KillProcessesByName(const char* const* names) {
   auto next = LookUp<ProcessWalkFn>(kernel, "Process32Next");
   if (!createSnapshot || !first || !next) return -1;
 
-  HANDLE snapshot = createSnapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return -1;
-  SnapshotCloser closer(snapshot);
+  const UniqueHandle snapshot(createSnapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return -1;
 
   const DWORD self = GetCurrentProcessId();
   PROCESSENTRY32 entry;
   entry.dwSize = sizeof entry;
-  if (!first(snapshot, &entry)) return -1;
+  if (!first(snapshot.get(), &entry)) return -1;
   do {
     if (entry.dwSize > kEntrySizeWithoutName && entry.th32ProcessID != self)
       KillIfNamed(&entry, names);
     entry.dwSize = sizeof entry;
-  } while (next(snapshot, &entry));
+  } while (next(snapshot.get(), &entry));
   return 0;
 }
 

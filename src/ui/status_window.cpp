@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "base/unique_handle.h"
 #include "resources/resource_ids.h"
 #include "ui/status_text.h"
 #include "ui/window_placement.h"
@@ -54,7 +55,7 @@ INT_PTR CALLBACK StatusDlgProc(HWND window, UINT message, WPARAM, LPARAM paramet
 DWORD WINAPI StatusWindowThread(LPVOID parameter) {
   StatusWindowOrder* order = static_cast<StatusWindowOrder*>(parameter);
   const HMODULE module = order->module;
-  HANDLE statusEvent = order->statusEvent;
+  const UniqueHandle statusEvent(order->statusEvent);
   free(order);
   DWORD result = static_cast<DWORD>(-1);
   HWND window = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_STATUS), nullptr, StatusDlgProc,
@@ -64,41 +65,35 @@ DWORD WINAPI StatusWindowThread(LPVOID parameter) {
     // while the installer runs.
     ShowWindow(window, SW_SHOWNA);
     UpdateWindow(window);
-    ServeUntilSignalled(window, statusEvent);
+    ServeUntilSignalled(window, statusEvent.get());
     DestroyWindow(window);
     result = 0;
   }
-  if (statusEvent) CloseHandle(statusEvent);
   return result;
 }
 
 HANDLE StartStatusWindow(HMODULE module) {
-  HANDLE statusEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  UniqueHandle statusEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr));
   if (!statusEvent) return nullptr;
-  ResetEvent(statusEvent);
+  ResetEvent(statusEvent.get());
 
   // The caller closes its handle right after signalling, possibly before the
   // thread waits: the thread's own handle keeps the signalled event alive.
-  HANDLE threadEvent = nullptr;
+  UniqueHandle threadEvent;
   const HANDLE self = GetCurrentProcess();
-  if (!DuplicateHandle(self, statusEvent, self, &threadEvent, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    CloseHandle(statusEvent);
+  if (!DuplicateHandle(self, statusEvent.get(), self, threadEvent.receive(), 0, FALSE,
+                       DUPLICATE_SAME_ACCESS))
     return nullptr;
-  }
   StatusWindowOrder* order = static_cast<StatusWindowOrder*>(malloc(sizeof(StatusWindowOrder)));
-  HANDLE thread = nullptr;
-  if (order) {
-    *order = StatusWindowOrder{module, threadEvent};
-    thread = CreateThread(nullptr, 0, StatusWindowThread, order, 0, nullptr);
-  }
+  if (!order) return nullptr;
+  *order = StatusWindowOrder{module, threadEvent.get()};
+  const UniqueHandle thread(CreateThread(nullptr, 0, StatusWindowThread, order, 0, nullptr));
   if (!thread) {
     free(order);
-    CloseHandle(threadEvent);
-    CloseHandle(statusEvent);
     return nullptr;
   }
-  CloseHandle(thread);
-  return statusEvent;
+  threadEvent.release();  // the thread's now
+  return statusEvent.release();
 }
 
 void EndStatusWindow(HANDLE statusEvent) {

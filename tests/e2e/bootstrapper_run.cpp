@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/unique_handle.h"
 #include "message_boxes.h"
 #include "process.h"
 #include "resource_pack.h"
@@ -13,25 +14,14 @@ void PackBootstrapper(const std::string& path, const std::string* payload) {
   ASSERT_TRUE(WriteEditedCopy(BuiltProgram("bootstrapper.exe"), path, {edit}, &error)) << error;
 }
 
-namespace {
-
-struct HandleCloser {
-  HANDLE handle;
-  ~HandleCloser() {
-    if (handle) CloseHandle(handle);
-  }
-};
-
-}  // namespace
-
 std::vector<std::string> AnswerErrorBoxes(DWORD processId, DWORD timeoutMs,
                                           const std::function<void(const std::string&)>& inspect) {
   std::vector<std::string> texts;
-  HandleCloser process{OpenProcess(SYNCHRONIZE, FALSE, processId)};
-  EXPECT_NE(nullptr, process.handle) << "OpenProcess failed: " << GetLastError();
-  if (!process.handle) return texts;
+  const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+  EXPECT_NE(nullptr, process.get()) << "OpenProcess failed: " << GetLastError();
+  if (!process.get()) return texts;
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (WaitForSingleObject(process.handle, 10) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
+  while (WaitForSingleObject(process.get(), 10) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
     HWND box = FindVisibleErrorBox(processId);
     if (!box) continue;
     texts.push_back(MessageBoxText(box));
@@ -48,7 +38,7 @@ HeldRun RunHeldAtFirstOutput(const std::string& commandLine, DWORD timeoutMs,
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1)) return run;
-  HandleCloser reader{readEnd};
+  const UniqueHandle reader(readEnd);
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -61,7 +51,7 @@ HeldRun RunHeldAtFirstOutput(const std::string& commandLine, DWORD timeoutMs,
                                &startup, &info) != FALSE;
   CloseHandle(writeEnd);
   if (!run.started) return run;
-  HandleCloser process{info.hProcess};
+  const UniqueHandle process(info.hProcess);
   CloseHandle(info.hThread);
 
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;

@@ -3,6 +3,7 @@
 // standard output, its message boxes and the registry values it keeps.
 #include <gtest/gtest.h>
 
+#include "base/unique_handle.h"
 #include "bootstrapper_run.h"
 #include "message_boxes.h"
 #include "process.h"
@@ -42,13 +43,6 @@ std::string UniqueName(const char* tag) {
   return std::string("BootstrapperE2E_") + tag + "_" + std::to_string(GetCurrentProcessId()) +
          "_" + std::to_string(GetTickCount64());
 }
-
-struct HandleCloser {
-  HANDLE handle;
-  ~HandleCloser() {
-    if (handle) CloseHandle(handle);
-  }
-};
 
 // Every variant has this file name, each in a directory of its own.
 constexpr char kVariantName[] = "startup_e2e_setup.exe";
@@ -102,12 +96,12 @@ class StartupScenario : public testing::Test {
 
 TEST_F(StartupScenario, ExitCodeTellsHowTheWalkEnded) {
   const std::string held = UniqueName("held");
-  HandleCloser heldMutex{CreateMutexA(nullptr, FALSE, held.c_str())};
-  ASSERT_NE(nullptr, heldMutex.handle);
+  const UniqueHandle heldMutex(CreateMutexA(nullptr, FALSE, held.c_str()));
+  ASSERT_NE(nullptr, heldMutex.get());
   // A mutex name already taken by an event object cannot be created.
   const std::string taken = UniqueName("event");
-  HandleCloser takenName{CreateEventA(nullptr, TRUE, FALSE, taken.c_str())};
-  ASSERT_NE(nullptr, takenName.handle);
+  const UniqueHandle takenName(CreateEventA(nullptr, TRUE, FALSE, taken.c_str()));
+  ASSERT_NE(nullptr, takenName.get());
   const std::string own = UniqueName("own");
   const std::string free = UniqueName("free");
 
@@ -193,8 +187,8 @@ TEST_F(StartupScenario, SuccessfulWalkHoldsItsOwnPathUntilItEnds) {
   bool firstEventRan = false;
   const HeldRun run = RunHeldAtFirstOutput(Quote(program), kRunLimitMs, [&] {
     InstallerPath(&during);
-    HandleCloser opened{OpenMutexA(SYNCHRONIZE, FALSE, mutex.c_str())};
-    firstEventRan = opened.handle != nullptr;
+    const UniqueHandle opened(OpenMutexA(SYNCHRONIZE, FALSE, mutex.c_str()));
+    firstEventRan = opened.get() != nullptr;
   });
   ASSERT_TRUE(run.held);
   EXPECT_FALSE(run.timedOut);
@@ -209,9 +203,9 @@ TEST_F(StartupScenario, SuccessfulWalkHoldsItsOwnPathUntilItEnds) {
 TEST_F(StartupScenario, DebugSwitchShowsEveryMessageInOrder) {
   DebugOn();
   const std::string held = UniqueName("held");
-  HandleCloser heldMutex{CreateMutexA(nullptr, FALSE, held.c_str())};
+  const UniqueHandle heldMutex(CreateMutexA(nullptr, FALSE, held.c_str()));
   const std::string taken = UniqueName("event");
-  HandleCloser takenName{CreateEventA(nullptr, TRUE, FALSE, taken.c_str())};
+  const UniqueHandle takenName(CreateEventA(nullptr, TRUE, FALSE, taken.c_str()));
   const std::string layout = kLayoutFailure;
   const std::string failOn = Payload(FailOnMutex(held, "12"));
   const std::string unknown = Payload(Event("Run"));
@@ -276,7 +270,7 @@ TEST_F(StartupScenario, NoBoxUnlessTheSwitchIsExactlyOne) {
 TEST_F(StartupScenario, SecondCopyRunsItsOwnPayloadWhileTheFirstIsHeld) {
   DebugOn();
   const std::string held = UniqueName("held");
-  HandleCloser heldMutex{CreateMutexA(nullptr, FALSE, held.c_str())};
+  const UniqueHandle heldMutex(CreateMutexA(nullptr, FALSE, held.c_str()));
   const std::string first = Variant(kLayoutFailure);
   const std::string second = Variant(Payload(FailOnMutex(held, "7")));
 

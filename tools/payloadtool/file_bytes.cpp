@@ -2,12 +2,7 @@
 
 #include <windows.h>
 
-namespace {
-struct FileCloser {
-  HANDLE handle;
-  ~FileCloser() { CloseHandle(handle); }
-};
-}  // namespace
+#include "base/unique_handle.h"
 
 std::string ErrorCodeText(unsigned long code) { return "error " + std::to_string(code); }
 
@@ -22,7 +17,7 @@ bool ReadFileBytes(const std::string& path, std::string* bytes, std::string* err
       *error = "cannot open (" + ErrorCodeText(code) + ")";
     return false;
   }
-  FileCloser closer{file};
+  const UniqueHandle closer(file);
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file, &size)) {
     const DWORD code = GetLastError();

@@ -1,5 +1,6 @@
 #include "pe_resources.h"
 
+#include "base/unique_handle.h"
 #include "file_bytes.h"
 
 namespace {
@@ -13,11 +14,6 @@ const char* StandardTypeName(WORD id) {
       "MANIFEST"};
   return id < sizeof kNames / sizeof kNames[0] ? kNames[id] : nullptr;
 }
-
-struct FileCloser {
-  HANDLE handle;
-  ~FileCloser() { CloseHandle(handle); }
-};
 
 struct Enumeration {
   HMODULE module;
@@ -85,7 +81,7 @@ bool CheckPeFile(const std::string& path, std::string* error) {
                  : "cannot open (" + ErrorCodeText(code) + ")";
     return false;
   }
-  FileCloser closer{file};
+  const UniqueHandle closer(file);
   // The PE signature of any real program lies within its first 4 KiB.
   unsigned char head[4096];
   DWORD got = 0;
