@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/system_functions.h"
 #include "base/unique_handle.h"
 
 namespace {
@@ -17,14 +18,6 @@ static_assert(sizeof(PROCESSENTRY32) == 296, "the 32-bit ANSI process entry is 2
 // Entries no larger than this end before the executable name (36 bytes; 44
 // in the 64-bit entry).
 constexpr DWORD kEntrySizeWithoutName = offsetof(PROCESSENTRY32, szExeFile);
-
-using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
-using ProcessWalkFn = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
-
-template <typename Fn>
-Fn LookUp(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 void Terminate(DWORD processId) {
   UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
@@ -42,11 +35,9 @@ void KillIfNamed(PROCESSENTRY32* entry, const char* const* names) {
 
 int KillProcessesByName(const char* const* names) {
   // Looked up at run time: older systems lack the process-list functions.
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (!kernel) return -1;
-  auto createSnapshot = LookUp<CreateSnapshotFn>(kernel, "CreateToolhelp32Snapshot");
-  auto first = LookUp<ProcessWalkFn>(kernel, "Process32First");
-  auto next = LookUp<ProcessWalkFn>(kernel, "Process32Next");
+  const auto createSnapshot = GetSystemFunction<SystemFunction::kCreateToolhelp32Snapshot>();
+  const auto first = GetSystemFunction<SystemFunction::kProcess32First>();
+  const auto next = GetSystemFunction<SystemFunction::kProcess32Next>();
   if (!createSnapshot || !first || !next) return -1;
 
   const UniqueHandle snapshot(createSnapshot(TH32CS_SNAPPROCESS, 0));

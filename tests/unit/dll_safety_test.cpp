@@ -9,6 +9,7 @@
 #include <cctype>
 #include <string>
 
+#include "base/system_functions.h"
 #include "driver/dll_safety.h"
 
 namespace {

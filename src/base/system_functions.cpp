@@ -1,0 +1,100 @@
+#include "base/system_functions.h"
+
+#include <cstring>
+#include <iterator>
+
+#include "base/report.h"
+
+namespace {
+
+enum class SystemLibrary { kKernel32, kWintrust, kCrypt32, kCount };
+constexpr const char* kLibraryNames[] = {"kernel32.dll", "wintrust.dll", "crypt32.dll"};
+static_assert(std::size(kLibraryNames) == static_cast<size_t>(SystemLibrary::kCount),
+              "one name per library");
+
+struct Row {
+  SystemFunction function;
+  SystemLibrary library;
+  const char* name;
+};
+
+// Adding a function takes a row here, an enumerator and a signature line.
+constexpr Row kTable[] = {
+    {SystemFunction::kSetDefaultDllDirectories, SystemLibrary::kKernel32,
+     "SetDefaultDllDirectories"},
+    {SystemFunction::kCreateToolhelp32Snapshot, SystemLibrary::kKernel32,
+     "CreateToolhelp32Snapshot"},
+    {SystemFunction::kProcess32First, SystemLibrary::kKernel32, "Process32First"},
+    {SystemFunction::kProcess32Next, SystemLibrary::kKernel32, "Process32Next"},
+    {SystemFunction::kWinVerifyTrust, SystemLibrary::kWintrust, "WinVerifyTrust"},
+    {SystemFunction::kCryptQueryObject, SystemLibrary::kCrypt32, "CryptQueryObject"},
+    {SystemFunction::kCryptMsgGetParam, SystemLibrary::kCrypt32, "CryptMsgGetParam"},
+    {SystemFunction::kCertFindCertificateInStore, SystemLibrary::kCrypt32,
+     "CertFindCertificateInStore"},
+    {SystemFunction::kCertGetNameStringW, SystemLibrary::kCrypt32, "CertGetNameStringW"},
+};
+
+constexpr bool OneRowPerFunctionInOrder() {
+  if (std::size(kTable) != static_cast<size_t>(SystemFunction::kCount)) return false;
+  for (size_t i = 0; i < std::size(kTable); ++i) {
+    if (kTable[i].function != static_cast<SystemFunction>(i)) return false;
+  }
+  return true;
+}
+static_assert(OneRowPerFunctionInOrder(), "the table has one row per SystemFunction, in order");
+
+struct LoadedLibrary {
+  bool tried;
+  HMODULE module;
+};
+LoadedLibrary gLibraries[static_cast<size_t>(SystemLibrary::kCount)];
+
+struct ResolvedFunction {
+  bool tried;
+  void* address;
+};
+ResolvedFunction gFunctions[static_cast<size_t>(SystemFunction::kCount)];
+
+HMODULE Library(SystemLibrary library) {
+  LoadedLibrary& slot = gLibraries[static_cast<size_t>(library)];
+  if (!slot.tried) {
+    slot.module = LoadSystemLibrary(kLibraryNames[static_cast<size_t>(library)]);
+    slot.tried = true;
+  }
+  return slot.module;
+}
+
+void* AddressIn(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+}
+
+}  // namespace
+
+void* SystemFunctionAddress(SystemFunction function) {
+  ResolvedFunction& slot = gFunctions[static_cast<size_t>(function)];
+  if (!slot.tried) {
+    const Row& row = kTable[static_cast<size_t>(function)];
+    slot.address = AddressIn(Library(row.library), row.name);
+    slot.tried = true;
+  }
+  return slot.address;
+}
+
+HMODULE LoadSystemLibrary(const char* name) {
+  char path[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  // A cut path would name another file.
+  if (length == 0 || length + 1 + strlen(name) >= MAX_PATH) return nullptr;
+  char full[MAX_PATH];
+  FormatBoundedArgs(full, sizeof full, "%s\\%s", path, name);
+  // A full path with altered search makes the DLL's own dependencies resolve
+  // from the system directory as well.
+  return LoadLibraryExA(full, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+bool SystemLibraryHas(const char* library, const char* name) {
+  HMODULE module = LoadSystemLibrary(library);
+  const bool found = AddressIn(module, name) != nullptr;
+  if (module) FreeLibrary(module);
+  return found;
+}

@@ -1,0 +1,61 @@
+#pragma once
+#include <windows.h>
+#include <tlhelp32.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+// Functions the program takes from the system at run time rather than
+// importing them: each is looked up once in its DLL, which is loaded by full
+// path from the system directory (never by bare name, so that nothing lying
+// beside the program can stand in for it) and kept until the process ends.
+// A system without the DLL or the function gives null. Resolved on the main
+// thread only.
+enum class SystemFunction {
+  // kernel32.dll
+  kSetDefaultDllDirectories,
+  kCreateToolhelp32Snapshot,
+  kProcess32First,
+  kProcess32Next,
+  // wintrust.dll
+  kWinVerifyTrust,
+  // crypt32.dll
+  kCryptQueryObject,
+  kCryptMsgGetParam,
+  kCertFindCertificateInStore,
+  kCertGetNameStringW,
+  kCount
+};
+
+// The pointer type of each function, taken from its platform declaration.
+template <SystemFunction F>
+struct SystemFunctionSignature;
+#define SYSTEM_FUNCTION_SIGNATURE(id, function)        \
+  template <>                                          \
+  struct SystemFunctionSignature<SystemFunction::id> { \
+    using Type = decltype(&::function);                \
+  }
+SYSTEM_FUNCTION_SIGNATURE(kSetDefaultDllDirectories, SetDefaultDllDirectories);
+SYSTEM_FUNCTION_SIGNATURE(kCreateToolhelp32Snapshot, CreateToolhelp32Snapshot);
+SYSTEM_FUNCTION_SIGNATURE(kProcess32First, Process32First);
+SYSTEM_FUNCTION_SIGNATURE(kProcess32Next, Process32Next);
+SYSTEM_FUNCTION_SIGNATURE(kWinVerifyTrust, WinVerifyTrust);
+SYSTEM_FUNCTION_SIGNATURE(kCryptQueryObject, CryptQueryObject);
+SYSTEM_FUNCTION_SIGNATURE(kCryptMsgGetParam, CryptMsgGetParam);
+SYSTEM_FUNCTION_SIGNATURE(kCertFindCertificateInStore, CertFindCertificateInStore);
+SYSTEM_FUNCTION_SIGNATURE(kCertGetNameStringW, CertGetNameStringW);
+#undef SYSTEM_FUNCTION_SIGNATURE
+
+// The function's address, or null when the system lacks it.
+void* SystemFunctionAddress(SystemFunction function);
+
+template <SystemFunction F>
+typename SystemFunctionSignature<F>::Type GetSystemFunction() {
+  return reinterpret_cast<typename SystemFunctionSignature<F>::Type>(SystemFunctionAddress(F));
+}
+
+// Loads a DLL by bare name from the system directory only; null on failure.
+HMODULE LoadSystemLibrary(const char* name);
+
+// One look-up as the table makes it, without keeping anything: whether the
+// system directory's DLL library has the function name.
+bool SystemLibraryHas(const char* library, const char* name);

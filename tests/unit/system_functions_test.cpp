@@ -1,0 +1,60 @@
+// The table of optional system functions: every entry resolves to the
+// function of the system directory's DLL, the same one the platform itself
+// hands out, and a missing DLL or function gives null.
+#include "base/system_functions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "process.h"
+
+namespace {
+
+struct Entry {
+  SystemFunction function;
+  const char* library;
+  const char* name;
+};
+
+const Entry kEntries[] = {
+    {SystemFunction::kSetDefaultDllDirectories, "kernel32.dll", "SetDefaultDllDirectories"},
+    {SystemFunction::kCreateToolhelp32Snapshot, "kernel32.dll", "CreateToolhelp32Snapshot"},
+    {SystemFunction::kProcess32First, "kernel32.dll", "Process32First"},
+    {SystemFunction::kProcess32Next, "kernel32.dll", "Process32Next"},
+    {SystemFunction::kWinVerifyTrust, "wintrust.dll", "WinVerifyTrust"},
+    {SystemFunction::kCryptQueryObject, "crypt32.dll", "CryptQueryObject"},
+    {SystemFunction::kCryptMsgGetParam, "crypt32.dll", "CryptMsgGetParam"},
+    {SystemFunction::kCertFindCertificateInStore, "crypt32.dll", "CertFindCertificateInStore"},
+    {SystemFunction::kCertGetNameStringW, "crypt32.dll", "CertGetNameStringW"},
+};
+static_assert(sizeof kEntries / sizeof *kEntries == static_cast<size_t>(SystemFunction::kCount),
+              "every function is listed");
+
+TEST(SystemFunctions, EachResolvesToItsSystemDll) {
+  for (const Entry& e : kEntries) {
+    SCOPED_TRACE(e.name);
+    void* address = SystemFunctionAddress(e.function);
+    ASSERT_NE(nullptr, address);
+    EXPECT_EQ(address, SystemFunctionAddress(e.function)) << "resolved once, kept";
+    // The table keeps its DLL loaded: it is the one the process now has.
+    HMODULE loaded = GetModuleHandleA(e.library);
+    ASSERT_NE(nullptr, loaded);
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(loaded, e.name)), address);
+  }
+  // The typed form is the same address.
+  EXPECT_EQ(reinterpret_cast<void*>(GetSystemFunction<SystemFunction::kProcess32Next>()),
+            SystemFunctionAddress(SystemFunction::kProcess32Next));
+}
+
+TEST(SystemFunctions, MissingLibraryOrFunctionIsNull) {
+  EXPECT_TRUE(SystemLibraryHas("kernel32.dll", "CreateToolhelp32Snapshot"));
+  EXPECT_FALSE(SystemLibraryHas("kernel32.dll", "NoSuchFunction"));
+  EXPECT_FALSE(SystemLibraryHas("nosuch.dll", "DllMain"));
+  // planted.dll lies beside this test, not in the system directory.
+  ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(BuiltProgram("planted.dll").c_str()));
+  EXPECT_FALSE(SystemLibraryHas("planted.dll", "PlantedMarker"));
+  EXPECT_EQ(nullptr, LoadSystemLibrary(std::string(MAX_PATH, 'x').c_str()));
+}
+
+}  // namespace
