@@ -4,6 +4,7 @@
 #include "base/report.h"
 #include "driver/startup_registry.h"
 #include "base/process_state.h"
+#include "payload/payload_resource.h"
 #include "payload/payload_walk.h"
 
 int RunBootstrapper(HINSTANCE module, const char* commandLineTail) {

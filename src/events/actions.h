@@ -1,7 +1,7 @@
 #pragma once
-#include <windows.h>
-
+#include "base/module_handle.h"
 #include "events/event_record.h"
+#include "events/event_types.h"
 
 // What an event action works on: its record, the payload's three settings and
 // the program's own module.
@@ -10,12 +10,17 @@ struct EventContext {
   const char* rootkey;
   const char* subkey;
   const char* installkey;
-  HMODULE module;
+  ModuleHandle module;
 };
 
 // Each action returns 0 when it completed (or had nothing to do) and -1 when
-// the event failed; it reports its own failures.
+// the event failed; it reports its own failures. The dispatch has already
+// checked what the type's row in kEventTypes requires.
 using EventAction = int (*)(EventContext& event);
+
+// The action of each type (events/event_actions.cpp; the walk's tests bind
+// stand-ins of their own).
+EventAction EventActionFor(EventType type);
 
 int RunEvent(EventContext& event);
 int RunAppsEvent(EventContext& event);

@@ -1,16 +1,16 @@
 #include "events/install_path_check.h"
 
-#include <cstring>
-
 #include "base/process_state.h"
 #include "base/report.h"
 #include "host/registry_lookups.h"
 
 bool ReadInstallPathOrReport(const EventContext& event) {
-  if (strcmp(event.rootkey, kLocalMachineRoot) == 0 &&
+  if (InstallPathRootAccepted(event.rootkey) &&
       ReadInstallPath(event.subkey, event.installkey, gInstallPath))
     return true;
-  ReportError("%s Could not find registry key for install path - [%s][%s][%s]",
-              event.record.Get(kFieldType), event.rootkey, event.subkey, event.installkey);
+  char message[kReportBufferSize];
+  FormatInstallPathMissing(message, sizeof message, event.record.Get(kFieldType), event.rootkey,
+                           event.subkey, event.installkey);
+  ReportError("%s", message);
   return false;
 }

@@ -16,12 +16,6 @@
 namespace {
 constexpr char kCallerMarker[] = "/CALLER \"";
 
-bool InstallPathMissing() {
-  if (gInstallPath[0] != '\0') return false;
-  ReportError("install path is not set before a copy");
-  return true;
-}
-
 // Replaces src with the quoted path after the first /CALLER " marker of the
 // caller command line, if there is one that fits.
 void TakeCallerPath(TextBlock* src) {
@@ -52,11 +46,11 @@ int RunAppsEvent(EventContext& event) {
   return 0;
 }
 
-int RemoveEvent(EventContext& event) { return event.record.Empty(kFieldSrc) ? -1 : 0; }
+// Its only rule, a src, is checked by the dispatch: there is nothing more to do.
+int RemoveEvent(EventContext&) { return 0; }
 
 int CallerCopyEvent(EventContext& event) {
   EventRecord& record = event.record;
-  if (InstallPathMissing()) return -1;
   TakeCallerPath(&record.fields[kFieldSrc]);
   // A missing source or target is reported, but the walk goes on.
   if (record.Empty(kFieldSrc)) {
@@ -64,7 +58,7 @@ int CallerCopyEvent(EventContext& event) {
     return 0;
   }
   if (record.Empty(kFieldDst)) {
-    ReportError("CALLERCOPY tag is missing a DST");
+    ReportError("%s", kCallerCopyMissingDstMessage);
     return 0;
   }
   const char* src = record.Get(kFieldSrc);
@@ -89,10 +83,6 @@ int CallerCopyEvent(EventContext& event) {
 
 int TempDeleteEvent(EventContext& event) {
   const EventRecord& record = event.record;
-  if (record.Empty(kFieldSrc)) {
-    ReportError("TEMPDELETE tag is missing a SRC");
-    return -1;
-  }
   char directory[MAX_PATH];
   const DWORD length = GetTempPathA(MAX_PATH, directory);
   char path[MAX_PATH];
@@ -108,19 +98,10 @@ int TempDeleteEvent(EventContext& event) {
 
 int CopyEvent(EventContext& event) {
   const EventRecord& record = event.record;
-  if (InstallPathMissing()) return -1;
-  if (record.Empty(kFieldSrc)) {
-    ReportError("COPY tag is missing a SRC");
-    return -1;
-  }
-  if (record.Empty(kFieldDst)) {
-    ReportError("COPY tag is missing a DST");
-    return -1;
-  }
   const char* src = record.Get(kFieldSrc);
   char name[kResourceNameSize], type[kResourceTypeSize];
   if (!SplitResourceSrc(src, name, type)) {
-    ReportError("malformed SRC tag: %s", src);
+    ReportError(kMalformedSrcFormat, src);
     return -1;
   }
   char target[MAX_PATH];

@@ -5,14 +5,10 @@
 #include "events/status_number.h"
 
 // Creates the mutex named by title and keeps it until the process ends; a
-// mutex that existed already counts as success. Fails only without a title or
-// when the platform returns no handle.
+// mutex that existed already counts as success. Fails only when the platform
+// returns no handle.
 int CreateMutexEvent(EventContext& event) {
   const EventRecord& record = event.record;
-  if (record.Empty(kFieldTitle)) {
-    ReportError("CREATEMUTEX is missing a TITLE tag");
-    return -1;
-  }
   if (!CreateMutexA(nullptr, FALSE, record.Get(kFieldTitle))) {
     ReportError("CreateMutex() failed, GetLastError()=%d", static_cast<int>(GetLastError()));
     return -1;
@@ -21,17 +17,10 @@ int CreateMutexEvent(EventContext& event) {
 }
 
 // Stops the walk when a mutex named by title exists (can be opened with full
-// access); the run then exits with status as its code.
+// access); the run then exits with status as its code. Title and status are
+// required even when no such mutex exists.
 int FailOnMutexEvent(EventContext& event) {
   const EventRecord& record = event.record;
-  if (record.Empty(kFieldTitle)) {
-    ReportError("FAILONMUTEX is missing a TITLE tag");
-    return -1;
-  }
-  if (record.Empty(kFieldStatus)) {
-    ReportError("FAILONMUTEX is missing a STATUS tag");
-    return -1;
-  }
   // The handle is not closed: the run ends right after.
   if (!OpenMutexA(MUTEX_ALL_ACCESS, FALSE, record.Get(kFieldTitle))) return 0;
   gLastError = ParseStatusNumber(record.Get(kFieldStatus));

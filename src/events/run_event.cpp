@@ -45,7 +45,7 @@ bool ExtendWithOwnPath() {
 // program ran through the service and exited with 0.
 bool TryServiceLaunch(const EventContext& event, const TempExeName& temp, const char* parameters,
                       HANDLE* statusEvent) {
-  if (strcmp(event.rootkey, kLocalMachineRoot) == 0 && IsRegKeyMissing(event.subkey)) return false;
+  if (InstallPathRootAccepted(event.rootkey) && IsRegKeyMissing(event.subkey)) return false;
   if (!strstr(gCallerCmdLine, "/S")) return false;
   if (!strstr(gCallerCmdLine, "/L")) *statusEvent = StartStatusWindow(event.module);
   return LaunchViaUpdateService(temp.path, parameters);
@@ -92,17 +92,13 @@ int ShellLaunch(const TempExeName& temp, const char* parameters) {
 int RunEvent(EventContext& event) {
   const EventRecord& record = event.record;
   const char* src = record.Get(kFieldSrc);
-  if (record.Empty(kFieldSrc)) {
-    ReportError("RUN tag is missing a SRC");
-    return -1;
-  }
   // Before anything else, so the extension stays even when the event fails.
   if (record.Flag(kFieldCmdline) && record.Flag(kFieldSelfCmdline) && !ExtendWithOwnPath())
     return -1;
 
   char name[kResourceNameSize], type[kResourceTypeSize];
   if (!SplitResourceSrc(src, name, type)) {
-    ReportError("malformed SRC tag: %s", src);
+    ReportError(kMalformedSrcFormat, src);
     return -1;
   }
 

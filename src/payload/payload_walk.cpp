@@ -6,20 +6,7 @@
 #include "events/dispatch.h"
 #include "payload/payload_layout.h"
 
-TextBlock* ExtractFileIntoXMLTAG(HRSRC resource, HMODULE module) {
-  const DWORD size = SizeofResource(module, resource);
-  if (size == 0) return nullptr;
-  HGLOBAL loaded = LoadResource(module, resource);
-  const void* data = loaded ? LockResource(loaded) : nullptr;
-  if (!data) return nullptr;
-  TextBlock* block = NewTextBlock(size);
-  if (!block) return nullptr;
-  memcpy(block->chars, data, size);
-  block->chars[size] = '\0';
-  return block;
-}
-
-int ProcessXML2(const TextBlock* text, HMODULE module) {
+int ProcessXML2(const TextBlock* text, ModuleHandle module) {
   TextBlock content;
   if (!AllocTextBlock(&content, text->capacity)) {
     ReportError("ProcessXML2 - out of memory for %u bytes", static_cast<unsigned>(text->capacity));
@@ -35,7 +22,7 @@ int ProcessXML2(const TextBlock* text, HMODULE module) {
   return result;
 }
 
-int ProcessPayload(const TextBlock& content, HMODULE module) {
+int ProcessPayload(const TextBlock& content, ModuleHandle module) {
   // One event buffer and one record serve every event: allocating and
   // clearing payload-sized buffers per event would make the walk quadratic.
   PayloadSettings settings = {};

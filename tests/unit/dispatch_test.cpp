@@ -2,23 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/process_state.h"
+#include "events/event_types.h"
 #include "named_mutexes.h"
 #include "report_capture.h"
+#include "required_attribute_cases.h"
+#include "scratch_dir.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
 
+// A key no test creates.
+constexpr char kAbsentKey[] = "SOFTWARE\\BootstrapperTests\\Dispatch\\Absent";
+
 // Runs one event as the walk does, with an event block of the content's size.
-int Dispatch(const std::string& content, EventRecord* workspace = nullptr) {
+int Dispatch(const std::string& content, EventRecord* workspace = nullptr,
+             const char* subkey = "SOFTWARE\\Korvex\\Lumeno\\Lumeno2") {
   std::string storage = content;
   TextBlock event{&storage[0], content.size()};
-  return ProcessEvent("HKEY_LOCAL_MACHINE", "SOFTWARE\\Korvex\\Lumeno\\Lumeno2", event,
-                      GetModuleHandleA(nullptr), "InstallPath", workspace);
+  return ProcessEvent("HKEY_LOCAL_MACHINE", subkey, event, GetModuleHandleA(nullptr),
+                      "InstallPath", workspace);
 }
 
 class ProcessEventTest : public testing::Test {
@@ -62,13 +70,82 @@ TEST_F(ProcessEventTest, TypeIsTrimmedAndTheFirstOneCounts) {
   EXPECT_EQ(Texts{}, reports_.errors());
 }
 
-// Every one of these types needs an attribute that the event lacks, so each
-// fails whatever its action does once it is built.
-TEST_F(ProcessEventTest, TypesMissingTheirRequiredAttributeFail) {
-  for (const char* type : {"RUN", "REMOVE", "TEMPDELETE", "COPY", "URLHIT", "SETREFERRALURL",
-                           "FIRSTURLHIT", "URLVISIT", "URLRUN"}) {
-    EXPECT_EQ(-1, Dispatch(std::string("<type>") + type + "</type><cmdline>x</cmdline>")) << type;
+// What a type requires stops it before its action: the report is exactly the
+// one the table gives (or none), and nothing of the action follows it.
+class RequiredAttributeTest : public ProcessEventTest,
+                              public testing::WithParamInterface<RequiredCase> {};
+
+TEST_P(RequiredAttributeTest, MissingOneFailsWithItsOwnReportOnly) {
+  const RequiredCase& c = GetParam();
+  if (c.installPathSet) strcpy(gInstallPath, "C:\\dispatch-test-never-written\\");
+  EXPECT_EQ(-1, Dispatch(RequiredCaseEvent(c)));
+  EXPECT_EQ(c.message ? Texts{c.message} : Texts{}, reports_.errors());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RequiredAttributeTest, testing::ValuesIn(RequiredAttributeCases()),
+                         [](const testing::TestParamInfo<RequiredCase>& info) {
+                           return std::string(info.param.what);
+                         });
+
+// Each name runs the action of its own row: a record of every type, past its
+// requirements, shows that type's own first reports and effects, so two
+// swapped actions would fail here.
+TEST_F(ProcessEventTest, EveryTypeRunsItsOwnAction) {
+  ScratchDir install("dispatch");
+  strcpy(gInstallPath, install.path().c_str());
+  char temp[MAX_PATH];
+  ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+  const std::string kept = UniqueMutexName("kept") + ".tmp";
+  const std::string deleted = UniqueMutexName("deleted") + ".tmp";
+  ASSERT_TRUE(WriteWholeFile(temp + kept, "REMOVE leaves me"));
+  ASSERT_TRUE(WriteWholeFile(temp + deleted, "TEMPDELETE takes me"));
+  const std::string notCreated = UniqueMutexName("remove");
+  const std::string created = UniqueMutexName("create");
+  const std::string held = UniqueMutexName("held");
+  MutexHolder holder(held, MutexHolder::kOpen);
+  ASSERT_TRUE(holder.holding());
+  const std::string runapps = "RUNAPPS Could not find registry key for install path - "
+                              "[HKEY_LOCAL_MACHINE][" + std::string(kAbsentKey) + "][InstallPath]";
+  struct Case {
+    const char* type;
+    std::string attributes;
+    int result;
+    Texts reports;
+  } cases[] = {
+      {"RUN", "<src>nosuch.exe</src>", -1,
+       {"ExtractFile - FindResource failed name=NOSUCH, ext=EXE", "Cant extract NOSUCH.EXE"}},
+      {"RUNAPPS", "", -1, {runapps}},
+      {"REMOVE", "<src>" + kept + "</src><title>" + notCreated + "</title>", 0, {}},
+      {"CALLERCOPY", "<src>C:\\no\\such.txt</src><dst>copy.txt</dst>", -1,
+       {"CALLERCOPY failed: C:\\no\\such.txt " + install.path() + "copy.txt"}},
+      {"TEMPDELETE", "<src>" + deleted + "</src>", 0, {}},
+      {"COPY", "<src>nosuch.exe</src><dst>copy.exe</dst>", -1,
+       {"ExtractFile - FindResource failed name=NOSUCH, ext=EXE",
+        "Cant extract NOSUCH.EXE to " + install.path() + "copy.exe"}},
+      {"URLHIT", "<src>u</src>", -1, {"URLHIT events are not built yet"}},
+      {"SETREFERRALURL", "<src>u</src>", -1, {"SETREFERRALURL events are not built yet"}},
+      {"FIRSTURLHIT", "<src>u</src>", -1, {"FIRSTURLHIT events are not built yet"}},
+      {"URLVISIT", "<src>u</src>", -1, {"URLVISIT events are not built yet"}},
+      {"URLRUN", "<src>u</src><title>t</title><status>s</status>", -1,
+       {"URLRUN events are not built yet"}},
+      {"CREATEMUTEX", "<title>" + created + "</title>", 0, {}},
+      {"FAILONMUTEX", "<title>" + held + "</title><status>7</status>", -1,
+       {"Failing because mutex named " + held + " exists (gLastError=7)"}},
+  };
+  ASSERT_EQ(static_cast<size_t>(kEventTypeCount), sizeof cases / sizeof *cases);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    reports_.Clear();
+    EXPECT_EQ(c.result, Dispatch(std::string("<type>") + c.type + "</type>" + c.attributes,
+                                 nullptr, kAbsentKey));
+    EXPECT_EQ(c.reports, reports_.errors());
   }
+  EXPECT_TRUE(FileExists(temp + kept));
+  EXPECT_FALSE(FileExists(temp + deleted));
+  EXPECT_FALSE(MutexExists(notCreated));
+  EXPECT_TRUE(MutexExists(created));
+  EXPECT_EQ(7, gLastError);
+  DeleteFileA((temp + kept).c_str());
 }
 
 TEST_F(ProcessEventTest, AReusedRecordStartsEmptyForEachEvent) {

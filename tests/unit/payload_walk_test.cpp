@@ -1,3 +1,4 @@
+#include "payload/payload_resource.h"
 #include "payload/payload_walk.h"
 
 #include <gtest/gtest.h>

@@ -15,6 +15,7 @@
 #include "base/report.h"
 #include "events/event_record.h"
 #include "events/event_types.h"
+#include "events/install_path_rule.h"
 #include "events/status_number.h"
 #include "files/src_name.h"
 #include "payload/payload_layout.h"
@@ -22,8 +23,6 @@
 #include "base/tag_reader.h"
 
 namespace {
-
-constexpr char kMachineRoot[] = "HKEY_LOCAL_MACHINE";
 
 // The reader's "Failed to get data for tag" lines, caught instead of being
 // written to the tool's own output.
@@ -131,32 +130,6 @@ std::string CaseVariantOf(const std::string& text, const std::string& name) {
       return candidate;
   }
   return std::string();
-}
-
-// Attributes each event type reads, by EventField bit.
-unsigned UsedFields(EventType type) {
-  auto bit = [](EventField field) { return 1u << field; };
-  switch (type) {
-    case kEventRun:
-      return bit(kFieldSrc) | bit(kFieldCmdline) | bit(kFieldElevated) |
-             bit(kFieldLumenoShutdown) | bit(kFieldSelfCmdline);
-    case kEventRunApps: return 0;
-    case kEventRemove:
-    case kEventTempDelete:
-    case kEventUrlHit:
-    case kEventSetReferralUrl:
-    case kEventFirstUrlHit:
-    case kEventUrlVisit: return bit(kFieldSrc);
-    case kEventCallerCopy: return bit(kFieldSrc) | bit(kFieldDst) | bit(kFieldHidden);
-    case kEventCopy: return bit(kFieldSrc) | bit(kFieldDst);
-    case kEventUrlRun:
-      return bit(kFieldSrc) | bit(kFieldTitle) | bit(kFieldStatus) | bit(kFieldHidden) |
-             bit(kFieldCmdline);
-    case kEventCreateMutex: return bit(kFieldTitle);
-    case kEventFailOnMutex: return bit(kFieldTitle) | bit(kFieldStatus);
-    case kEventTypeCount: break;
-  }
-  return 0;
 }
 
 bool IsFlag(EventField field) {
@@ -268,8 +241,8 @@ class Checker {
         failures.insert(failures.begin(), check_.layoutFailure);
     }
     for (const std::string& failure : failures) Fail(0, failure);
-    if (!check_.rootkey.empty() && check_.rootkey != kMachineRoot) {
-      Warn(0, "rootkey is " + Quoted(check_.rootkey) + ", not " + Quoted(kMachineRoot) +
+    if (!check_.rootkey.empty() && !InstallPathRootAccepted(check_.rootkey.c_str())) {
+      Warn(0, "rootkey is " + Quoted(check_.rootkey) + ", not " + Quoted(kLocalMachineRoot) +
                   ": every install-path lookup of the events fails or is skipped");
     }
   }
@@ -336,45 +309,53 @@ class Checker {
     if (found < 0) {
       std::string text = "unknown type " + Quoted(record.Get(kFieldType)) +
                          ": the event fails without a message";
-      for (const char* known : kEventTypeNames) {
-        if (SameIgnoringCase(known, record.Get(kFieldType)))
-          text += " (types are case-sensitive: " + Quoted(known) + ")";
+      for (const EventTypeRule& known : kEventTypes) {
+        if (SameIgnoringCase(known.name, record.Get(kFieldType)))
+          text += " (types are case-sensitive: " + Quoted(known.name) + ")";
       }
       Fail(number, text);
       return;
     }
     const EventType type = static_cast<EventType>(found);
-    const std::string label = std::string(kEventTypeNames[type]) + ": ";
+    const EventTypeRule& rule = kEventTypes[type];
+    const std::string label = std::string(rule.name) + ": ";
 
-    if (type == kEventCopy || type == kEventCallerCopy) {
-      if (!installPathRead_) {
-        Fail(number, label + "no earlier RUN, RUNAPPS or URLRUN reads the install path; the run "
-                             "reports \"install path is not set before a copy\"");
-      }
-    }
-    if (type == kEventRun || type == kEventRunApps || type == kEventUrlRun) installPathRead_ = true;
-    if (type == kEventRunApps && check_.rootkey != kMachineRoot) {
-      char message[kReportBufferSize];
-      FormatBoundedArgs(message, sizeof message,
-                        "%s Could not find registry key for install path - [%s][%s][%s]",
-                        kEventTypeNames[type], check_.rootkey.c_str(), check_.subkey.c_str(),
-                        check_.installkey.c_str());
-      Fail(number, label + "rootkey is not " + Quoted(kMachineRoot) + "; the run reports " +
-                       Quoted(message));
+    switch (rule.installPath) {
+      case InstallPathUse::kNeedsEarlier:
+        if (!installPathRead_) {
+          Fail(number, label + "no earlier RUN, RUNAPPS or URLRUN reads the install path; the "
+                               "run reports " + Quoted(kInstallPathNotSetMessage));
+        }
+        break;
+      case InstallPathUse::kReadsFirst:
+        if (!InstallPathRootAccepted(check_.rootkey.c_str())) {
+          char message[kReportBufferSize];
+          FormatInstallPathMissing(message, sizeof message, rule.name, check_.rootkey.c_str(),
+                                   check_.subkey.c_str(), check_.installkey.c_str());
+          Fail(number, label + "rootkey is not " + Quoted(kLocalMachineRoot) +
+                           "; the run reports " + Quoted(message));
+        }
+        installPathRead_ = true;
+        break;
+      case InstallPathUse::kReadsAfterRun:
+        installPathRead_ = true;
+        break;
+      case InstallPathUse::kNone:
+        break;
     }
 
-    for (const RequiredAttribute* required = RequiredAttributes(type);
-         required->field != kEventFieldCount; ++required) {
-      if (!record.Empty(required->field)) continue;
-      const std::string missing = label + "no " + kEventFieldNames[required->field];
-      Fail(number, required->message ? missing + "; the run reports " + Quoted(required->message)
-                                     : missing + ": the event fails without a message");
+    for (int i = 0; i < rule.requiredCount; ++i) {
+      const RequiredAttribute& required = rule.required[i];
+      if (!record.Empty(required.field)) continue;
+      const std::string missing = label + "no " + kEventFieldNames[required.field];
+      Fail(number, required.message ? missing + "; the run reports " + Quoted(required.message)
+                                    : missing + ": the event fails without a message");
     }
-    if (SrcIsResource(type) && !record.Empty(kFieldSrc)) CheckResourceSrc(number, label, record);
+    if (rule.srcIsResource && !record.Empty(kFieldSrc)) CheckResourceSrc(number, label, record);
 
     if (type == kEventCallerCopy && record.Empty(kFieldDst)) {
-      Warn(number, label + "no dst: nothing is copied and the walk goes on; the run reports "
-                           "\"CALLERCOPY tag is missing a DST\"");
+      Warn(number, label + "no dst: nothing is copied and the walk goes on; the run reports " +
+                       Quoted(kCallerCopyMissingDstMessage));
     }
     if (type == kEventRun && record.Flag(kFieldSelfCmdline) && !record.Flag(kFieldCmdline)) {
       Warn(number, label + "selfcmdline is \"1\" but cmdline is not \"1\": the caller command "
@@ -395,7 +376,7 @@ class Checker {
     const char* src = record.Get(kFieldSrc);
     if (!SplitSrcName(src, name) || !SplitSrcExt(src, resourceType)) {
       char message[kReportBufferSize];
-      FormatBoundedArgs(message, sizeof message, "malformed SRC tag: %s", src);
+      FormatBoundedArgs(message, sizeof message, kMalformedSrcFormat, src);
       Fail(number, label + "src is not NAME.TYPE; the run reports " + Quoted(message));
       return;
     }
@@ -407,14 +388,14 @@ class Checker {
   // Attributes the type ignores, and flags that are off although set.
   void CheckAttributeValues(int number, const std::string& label, EventType type,
                             const EventRecord& record) {
-    const unsigned used = UsedFields(type);
+    const unsigned used = kEventTypes[type].usedFields;
     for (int i = kFieldSrc; i < kEventFieldCount; ++i) {
       const EventField field = static_cast<EventField>(i);
       if (record.Empty(field)) continue;
       const std::string value = record.Get(field);
       if (!(used & (1u << field))) {
         Warn(number, label + kEventFieldNames[field] + " is not used by " +
-                         kEventTypeNames[type] + " events");
+                         kEventTypes[type].name + " events");
       } else if (IsFlag(field) && value != "1" && value != "0") {
         Warn(number, label + kEventFieldNames[field] + " is " + Quoted(value) +
                          ": a flag is on only when it is exactly \"1\", so it is off" +
