@@ -12,8 +12,10 @@ bool ReadDebugSwitch() {
   BYTE data[260] = {};
   DWORD size = sizeof data;
   const LONG status = RegQueryValueExA(key.get(), "lumenodebug", nullptr, nullptr, data, &size);
-  // The data must begin with '1' and NUL; its registry type is not examined.
-  return status == ERROR_SUCCESS && data[0] == '1' && data[1] == '\0';
+  // The data itself must begin with '1' and its NUL: a one-byte "1" stored
+  // without a terminator is not the string "1", although the zeroed buffer
+  // would supply the second byte. The registry type is not examined.
+  return status == ERROR_SUCCESS && size >= 2 && data[0] == '1' && data[1] == '\0';
 }
 
 bool RecordOriginalInstallerPath() {

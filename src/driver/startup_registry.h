@@ -2,7 +2,8 @@
 
 // Registry work of start-up. Every failure is silent and never stops the run.
 
-// True only when HKLM\SOFTWARE "lumenodebug" holds the string "1" (any type).
+// True only when the data of HKLM\SOFTWARE "lumenodebug" begins with the two
+// bytes '1' and NUL, the string "1" with its terminator (any type).
 bool ReadDebugSwitch();
 
 // Writes OriginalInstallerPath (the program's own full path) under

@@ -16,6 +16,7 @@ struct Value {
   bool present;
   DWORD type;
   std::string bytes;
+  size_t stored = std::string::npos;  // how many of the bytes are stored (all by default)
 };
 
 Value Absent() { return Value{false, REG_NONE, std::string()}; }
@@ -24,6 +25,10 @@ Value Bytes(DWORD type, const std::string& bytes) { return Value{true, type, byt
 Value Dword(DWORD number) {
   return Value{true, REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof number)};
 }
+// A string value stored without its terminator. The byte after it in the
+// buffer handed to the registry is not NUL either: for one that is, the
+// registry counts it in (as NT does).
+Value Unterminated(const std::string& text) { return Value{true, REG_SZ, text + "#", text.size()}; }
 // More than the 260 bytes the program reads, beginning with text and its NUL.
 Value Long(const std::string& text) {
   return Value{true, REG_BINARY, text + '\0' + std::string(300, 'x')};
@@ -32,8 +37,9 @@ Value Long(const std::string& text) {
 void Put(HKEY hive, const char* key, const char* name, const Value& value) {
   DeleteRegistryValue(hive, key, name);
   if (!value.present) return;
+  const size_t size = value.stored == std::string::npos ? value.bytes.size() : value.stored;
   ASSERT_EQ(ERROR_SUCCESS, SetRegistryBytes(hive, key, name, value.type, value.bytes.data(),
-                                            static_cast<DWORD>(value.bytes.size())));
+                                            static_cast<DWORD>(size)));
 }
 
 struct DebugCase {
@@ -63,6 +69,11 @@ INSTANTIATE_TEST_SUITE_P(
                     DebugCase{"missing", Absent(), false},
                     // The type is not examined: '1', NUL as binary data counts.
                     DebugCase{"binary 1 NUL", Bytes(REG_BINARY, std::string("1\0", 2)), true},
+                    // The data must hold the terminator itself; the buffer's
+                    // own zero after one byte does not count.
+                    DebugCase{"string 1 stored without terminator", Unterminated("1"), false},
+                    DebugCase{"binary 1 alone", Bytes(REG_BINARY, "1"), false},
+                    DebugCase{"multi-string 1", Bytes(REG_MULTI_SZ, std::string("1\0\0", 3)), true},
                     DebugCase{"longer than 260 bytes", Long("1"), false}),
     CaseName<DebugCase>);
 
