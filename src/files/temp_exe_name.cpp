@@ -30,9 +30,10 @@ unsigned MakeRandomEXENameFromSeed(char* path, const char* directory, uint32_t s
     char fileName[32];
     FormatBoundedArgs(fileName, sizeof fileName, "%s%x.exe", "LumenoUpdater_", number);
     // GetTempPathA's directory ends with a backslash, so it is the whole
-    // drive-and-directory part of the candidate.
-    if (!JoinPath(path, directory, fileName)) return 0;
-    if (NoSuchFile(path)) return number;
+    // drive-and-directory part of the candidate. A name that does not fit is
+    // no name at all: one more taken candidate, and the next draw may be
+    // shorter (fewer hex digits).
+    if (JoinPath(path, directory, fileName) && NoSuchFile(path)) return number;
   }
   return 0;
 }

@@ -23,8 +23,8 @@ int MakeTempEXEName(TempExeName* name);
 
 // Writes directory + "LumenoUpdater_<hex>.exe" into path (260 bytes) for the
 // first drawn number whose file does not exist and returns that number
-// (never 0); 0 when every candidate was taken or a name would not fit.
-// Seeded from the current time and thread.
+// (never 0); 0 when all 1000 candidates were taken. A name that would not fit
+// the buffer counts as taken. Seeded from the current time and thread.
 unsigned MakeRandomEXEName(char* path, const char* directory);
 
 // The same search with a given seed, so that the names it draws are known.

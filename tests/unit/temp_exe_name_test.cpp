@@ -108,6 +108,38 @@ TEST(MakeRandomEXEName, ZeroIsSkippedAndAThousandTakenNamesFail) {
   EXPECT_EQ(0u, MakeRandomEXENameFromSeed(path, dir.path().c_str(), seed));
 }
 
+// In a temporary directory of 238 to 240 characters only names of up to 3, 2
+// or 1 hex digits fit: one that does not is one more taken candidate, and the
+// search goes on within its thousand. With 241 none fits, and it fails.
+TEST(MakeRandomEXEName, NameThatDoesNotFitIsOneMoreTakenCandidate) {
+  char path[MAX_PATH];
+  for (size_t length : {238u, 239u, 240u, 241u}) {
+    SCOPED_TRACE(length);
+    const std::string directory = "C:\\" + std::string(length - 4, 'd') + "\\";
+    ASSERT_EQ(length, directory.size());
+    auto fits = [&](unsigned number) { return length + ProgramName(number).size() < MAX_PATH; };
+    // A seed whose first draw does not fit and a later one does (if any can).
+    uint32_t seed = 0;
+    unsigned expected = 0;
+    for (;; ++seed) {
+      const std::vector<unsigned> draws = Draws(seed, kTempNameCandidates);
+      if (fits(draws[0])) continue;
+      expected = 0;
+      for (unsigned number : draws) {
+        if (fits(number)) {
+          expected = number;
+          break;
+        }
+      }
+      if (expected != 0 || length == 241) break;
+    }
+    EXPECT_EQ(expected, MakeRandomEXENameFromSeed(path, directory.c_str(), seed));
+    if (expected != 0) {
+      EXPECT_EQ(directory + ProgramName(expected), path);
+    }
+  }
+}
+
 // The product's seed is the time in seconds plus the thread identifier.
 // Taking a thousand names takes longer than a second here, so the names are
 // taken for a second a little ahead, and the call waits for that second.
