@@ -85,10 +85,17 @@ int TempDeleteEvent(EventContext& event) {
   const EventRecord& record = event.record;
   char directory[MAX_PATH];
   const DWORD length = GetTempPathA(MAX_PATH, directory);
+  // A directory that does not fit comes back as the size it needs, with the
+  // buffer untouched: no directory either.
+  if (length == 0 || length >= MAX_PATH) {
+    const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+    ReportError("TEMPDELETE - GetTempPath failed, GetLastError()=%d", static_cast<int>(error));
+    return 0;
+  }
   char path[MAX_PATH];
   // A path that does not fit names no file that could be deleted: deleting a
   // cut path would remove another file.
-  if (length == 0 || length >= MAX_PATH || !JoinPath(path, directory, record.Get(kFieldSrc))) {
+  if (!JoinPath(path, directory, record.Get(kFieldSrc))) {
     ReportError("TEMPDELETE path too long: %s", record.Get(kFieldSrc));
     return 0;
   }

@@ -359,6 +359,24 @@ TEST_F(InstallTree, TempDeleteRemovesOnlyTheNamedFile) {
   EXPECT_TRUE(FileExists(temp_ + cut));
 }
 
+// No temporary directory (TMP longer than GetTempPathA can give, which makes
+// it fail here): its own report, nothing deleted, and the walk goes on.
+TEST_F(InstallTree, TempDeleteWithoutATemporaryDirectoryDeletesNothing) {
+  ASSERT_TRUE(WriteWholeFile(temp_ + "a.tmp", "x"));
+  ASSERT_TRUE(SetEnvironmentVariableA("TMP", ("C:\\" + std::string(297, 't') + "\\").c_str()));
+  char probe[MAX_PATH];
+  SetLastError(0xdeadbeef);
+  ASSERT_EQ(0u, GetTempPathA(MAX_PATH, probe));
+  const DWORD error = GetLastError();
+  ASSERT_NE(0xdeadbeef, error);
+  ReportCapture reports;
+  EXPECT_EQ(0, Run("<type>TEMPDELETE</type><src>a.tmp</src>"));
+  EXPECT_EQ(Messages{"TEMPDELETE - GetTempPath failed, GetLastError()=" + std::to_string(error)},
+            reports.errors());
+  EXPECT_TRUE(FileExists(temp_ + "a.tmp"));
+  printf("GetTempPathA with a 300-character TMP: 0, GetLastError()=%lu\n", error);
+}
+
 TEST_F(InstallTree, RemoveChecksItsSrcAndTouchesNothing) {
   const std::string file = install_ + "old.dll";
   ASSERT_TRUE(WriteWholeFile(file, "kept"));
