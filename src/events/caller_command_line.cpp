@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/process_state.h"
+#include "base/report.h"
 
 bool ComposeCallerCommandLine(const char* current, const char* programPath, char* buffer) {
   static const char kMarker[] = "/CALLER \"";
@@ -27,9 +28,14 @@ bool ComposeCallerCommandLine(const char* current, const char* programPath, char
 
 bool ExtendCallerCommandLine(const char* programPath) {
   char* buffer = static_cast<char*>(calloc(kCallerCommandLineSize, 1));
-  if (!buffer) return false;
+  if (!buffer) {
+    ReportError("ExtendCallerCommandLine - out of memory for %u bytes",
+                static_cast<unsigned>(kCallerCommandLineSize));
+    return false;
+  }
   if (!ComposeCallerCommandLine(gCallerCmdLine, programPath, buffer)) {
     free(buffer);
+    ReportError("Caller command line too long to add /CALLER \"%s\"", programPath);
     return false;
   }
   // The previous text is not released: it is the runtime's command line or an

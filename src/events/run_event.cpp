@@ -24,7 +24,9 @@
 
 namespace {
 
-// Adds /CALLER "<own path>" to the caller command line.
+// Adds /CALLER "<own path>" to the caller command line. A path that cannot be
+// read, or does not fit its 260 bytes, is refused rather than passed on cut:
+// the called program would take another file for its caller.
 bool ExtendWithOwnPath() {
   char ownPath[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
@@ -32,11 +34,7 @@ bool ExtendWithOwnPath() {
     ReportError("GetModuleFileName failed, GetLastError()=%d", static_cast<int>(GetLastError()));
     return false;
   }
-  if (!ExtendCallerCommandLine(ownPath)) {
-    ReportError("Caller command line too long to add /CALLER \"%s\"", ownPath);
-    return false;
-  }
-  return true;
+  return ExtendCallerCommandLine(ownPath);
 }
 
 // The service launch, tried only on an installed machine (the application's

@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/process_state.h"
+#include "core_test_helpers.h"
 
 namespace {
 
@@ -88,8 +90,11 @@ TEST(ExtendCallerCommandLine, CumulativeAndRefusalKeepsTheOldText) {
 
   const std::string long_tail(2040, 't');
   gCallerCmdLine = long_tail.c_str();
+  ReportLog reports;
   EXPECT_FALSE(ExtendCallerCommandLine("C:\\a.exe"));
   EXPECT_EQ(long_tail.c_str(), gCallerCmdLine);
+  EXPECT_EQ(std::vector<std::string>{"Caller command line too long to add /CALLER \"C:\\a.exe\""},
+            reports.errors());
   ResetProcessState();
   // The program never releases them; the test does, for the leak checker.
   free(const_cast<char*>(first));

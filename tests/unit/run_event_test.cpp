@@ -367,4 +367,30 @@ TEST_F(RunEvent, ServiceFailureFallsBackToTheShell) {
   EXPECT_TRUE(ListDirectory(temp_, true).empty());
 }
 
+// Run from a directory so deep that the program's own path does not fit the
+// 260 bytes of GetModuleFileNameA (the test RunEvent.OwnPathThatDoesNotFit
+// copies this program there): RUN refuses to pass a cut path on as its
+// caller, before anything is extracted.
+TEST(RunEventOwnPath, DISABLED_PathThatDoesNotFitIsRefused) {
+  char path[MAX_PATH];
+  SetLastError(0xdeadbeef);
+  ASSERT_EQ(static_cast<DWORD>(MAX_PATH), GetModuleFileNameA(nullptr, path, MAX_PATH))
+      << "start this test from a deeper directory";
+  ASSERT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+  ResetProcessState();
+  gCallerCmdLine = "/S";
+  ScratchDir temp("ownpath");
+  ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.path().c_str()));
+  std::string content =
+      "<type>RUN</type><src>LUMENO2_ADMIN.EXE</src><cmdline>1</cmdline><selfcmdline>1</selfcmdline>";
+  TextBlock event{&content[0], content.size()};
+  ReportCapture reports;
+  EXPECT_EQ(-1, ProcessEvent(kRoot, kSubkey, event, GetModuleHandleA(nullptr), kInstallKey));
+  EXPECT_EQ(std::vector<std::string>{"GetModuleFileName failed, GetLastError()=122"},
+            reports.errors());
+  EXPECT_STREQ("/S", gCallerCmdLine);
+  EXPECT_EQ(std::vector<std::string>{}, ListDirectory(temp.path())) << "nothing was extracted";
+  ResetProcessState();
+}
+
 }  // namespace
