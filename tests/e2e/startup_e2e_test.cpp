@@ -308,4 +308,18 @@ TEST_F(StartupScenario, SecondCopyRunsItsOwnPayloadWhileTheFirstIsHeld) {
   EXPECT_FALSE(InstallerPath(&left)) << "left " << left;
 }
 
+// A message longer than the report's 2048 bytes reaches its box cut to the
+// 2047 characters that fit.
+TEST_F(StartupScenario, MessageLongerThanTheReportIsCutInItsBox) {
+  DebugOn();
+  const std::string src(2100, 's');
+  ErrorBoxAnswerer answerer;
+  const ProcessResult result =
+      RunAnswering(Variant(Payload(Event("RUN", "<src>" + src + "</src>"))), &answerer);
+  EXPECT_EQ(kFailedWalk, result.exitCode);
+  EXPECT_EQ((std::vector<std::string>{("malformed SRC tag: " + src).substr(0, 2047),
+                                      "Event Tag processing failed", "ProcessXML2 failed"}),
+            answerer.texts());
+}
+
 }  // namespace
