@@ -322,4 +322,39 @@ TEST_F(StartupScenario, MessageLongerThanTheReportIsCutInItsBox) {
             answerer.texts());
 }
 
+// The single-instance mutex: created under exactly its name, owned by the
+// run's thread, and still owned when the run ends (the next waiter finds it
+// abandoned). The run is held at the line its unclosed event prints.
+TEST_F(StartupScenario, SingleInstanceMutexIsOwnedUntilTheRunEnds) {
+  const std::string program = Variant(Payload("<event><type>CREATEMUTEX</type>"));
+  UniqueHandle mutex;
+  DWORD whileRunning = WAIT_FAILED;
+  const HeldRun run = RunHeldAtFirstOutput(Quote(program), kRunLimitMs, [&] {
+    mutex.reset(OpenMutexA(SYNCHRONIZE, FALSE, "Lumeno2Installing"));
+    if (mutex) whileRunning = WaitForSingleObject(mutex.get(), 0);
+  });
+  ASSERT_TRUE(run.held);
+  ASSERT_TRUE(mutex.valid()) << "no mutex named Lumeno2Installing while the run went on";
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), whileRunning) << "not owned by the run";
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_ABANDONED), WaitForSingleObject(mutex.get(), 0))
+      << "the run did not own the mutex when it ended";
+  ReleaseMutex(mutex.get());
+}
+
+// Another kind of object under the mutex's name: the run stops at once with
+// -1, before reading the debug switch (so no box shows) and before writing
+// OriginalInstallerPath.
+TEST_F(StartupScenario, MutexNameTakenByAnotherObjectStopsTheRunAtOnce) {
+  DebugOn();
+  const UniqueHandle taken(CreateEventA(nullptr, TRUE, FALSE, "Lumeno2Installing"));
+  ASSERT_TRUE(taken.valid()) << GetLastError();
+  ErrorBoxAnswerer answerer;
+  const ProcessResult result = RunAnswering(Variant(Payload(Event("createmutex"))), &answerer);
+  EXPECT_EQ(kFailedWalk, result.exitCode);
+  EXPECT_EQ(std::vector<std::string>{}, answerer.texts());
+  std::string left;
+  EXPECT_FALSE(InstallerPath(&left)) << "left " << left;
+}
+
 }  // namespace

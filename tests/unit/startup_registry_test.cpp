@@ -3,11 +3,14 @@
 // touched is saved first and put back afterwards.
 #include <gtest/gtest.h>
 
+#include "base/process_state.h"
+#include "base/unique_handle.h"
 #include "case_name.h"
-
-#include "host/browser_search.h"
+#include "driver/run.h"
 #include "driver/startup_registry.h"
+#include "host/browser_search.h"
 #include "registry_guard.h"
+#include "report_capture.h"
 
 namespace {
 
@@ -165,6 +168,25 @@ TEST_F(OriginalInstallerPathTest, OverlongValueIsReplacedWithOwnPath) {
   std::string value;
   ASSERT_TRUE(Read(&value));
   EXPECT_EQ(OwnPath(), value);
+}
+
+// The single-instance mutex cannot be created while another kind of object
+// holds its name: the run's one report, -1, and nothing else done.
+TEST(SingleInstanceMutex, NameTakenByAnotherObjectFailsWithItsReport) {
+  RegistryValueGuard path(HKEY_LOCAL_MACHINE, kInstallerKeyPath, kOriginalInstallerPathValue);
+  Put(HKEY_LOCAL_MACHINE, kInstallerKeyPath, kOriginalInstallerPathValue, Absent());
+  const UniqueHandle taken(CreateEventA(nullptr, TRUE, FALSE, "Lumeno2Installing"));
+  ASSERT_TRUE(taken.valid()) << GetLastError();
+  ResetProcessState();
+  ReportCapture reports;
+  EXPECT_EQ(-1, RunBootstrapper(GetModuleHandleA(nullptr), "/S"));
+  EXPECT_EQ(std::vector<std::string>{"Could not create mutex--Tarnwick already running???"},
+            reports.errors());
+  std::string value;
+  EXPECT_FALSE(ReadRegistryString(HKEY_LOCAL_MACHINE, kInstallerKeyPath,
+                                  kOriginalInstallerPathValue, &value));
+  EXPECT_STREQ("", gCallerCmdLine) << "the run went past the mutex";
+  ResetProcessState();
 }
 
 }  // namespace
