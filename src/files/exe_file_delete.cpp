@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/pause.h"
 #include "base/report.h"
 
 namespace {
@@ -18,7 +19,7 @@ bool DeletedOrAbsent(const char* path) {
 void EXEFileDelete(const char* path) {
   if (!path || !*path) return;
   if (DeletedOrAbsent(path)) return;
-  Sleep(kRetryPauseMs);
+  PauseMs(kRetryPauseMs);
   if (DeletedOrAbsent(path)) return;
   const DWORD error = GetLastError();
   ReportError("Unable to EXEFileDelete %s, GetLastError()=%d", path, static_cast<int>(error));

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/pause.h"
 #include "base/report.h"
 
 bool RemoveOldTarget(const char* target) {
@@ -10,7 +11,7 @@ bool RemoveOldTarget(const char* target) {
     if (DeleteFileA(target)) return true;
     error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) return true;
-    Sleep(kReplacePauseMs);
+    PauseMs(kReplacePauseMs);
   }
   ReportError("ExtractFile - DeleteFile failed target=%s, GetLastError()=%d", target,
               static_cast<int>(error));
@@ -23,7 +24,7 @@ bool MoveScratchToTarget(const char* name, const char* type, const char* scratch
   for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
     if (MoveFileA(scratch, target)) return true;
     error = GetLastError();
-    Sleep(kReplacePauseMs);
+    PauseMs(kReplacePauseMs);
   }
   ReportError(
       "ExtractFile - MoveFile failed name=%s, ext=%s, path=%s, target=%s, GetLastError()=%d", name,

@@ -30,19 +30,26 @@ HWND FindApplicationWindow(const char* title, WNDENUMPROC findByMark) {
   return window;
 }
 
-// Like SendMessageA (returns once the window has handled the message), but a
-// window that does not answer in time, or whose thread is already hung, is
-// given up on instead of blocking the shutdown for ever.
-bool SendAndWait(HWND window, UINT message) {
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutA(window, message, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                             kWindowMessageTimeoutMs, &result) != 0;
+// The reply of the latest SendAndWait: a later reply of a message given up
+// on carries an older number and changes nothing.
+ULONG_PTR gSendNumber = 0;
+ULONG_PTR gRepliedNumber = 0;
+
+void CALLBACK OnReply(HWND, UINT, ULONG_PTR number, LRESULT) { gRepliedNumber = number; }
+
+// How often a window that has not replied yet is looked at again.
+constexpr DWORD kReplyCheckMs = 100;
+
+DWORD MsLeft(ULONGLONG deadline) {
+  const ULONGLONG now = GetTickCount64();
+  return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
 }
 
-// A window that did not handle WM_CLOSE in time will not handle WM_DESTROY
-// either: skip it rather than wait a second time.
-void CloseAndDestroy(HWND window) {
-  if (SendAndWait(window, WM_CLOSE)) SendAndWait(window, WM_DESTROY);
+// A window that did not handle WM_CLOSE will not handle WM_DESTROY either:
+// skip it rather than wait a second time.
+void CloseAndDestroy(HWND window, ULONGLONG deadline) {
+  if (SendAndWait(window, WM_CLOSE, MsLeft(deadline)) == WindowReply::kHandled)
+    SendAndWait(window, WM_DESTROY, MsLeft(deadline));
 }
 }  // namespace
 
@@ -54,11 +61,34 @@ BOOL CALLBACK FindViewerWindowProc(HWND window, LPARAM found) {
   return StoreIfMarked(window, found, kViewerWindowMark);
 }
 
-void CloseApplicationWindows() {
+WindowReply SendAndWait(HWND window, UINT message, DWORD limitMs) {
+  // SMTO_ABORTIFHUNG's test: a window that is hung now is not asked at all.
+  if (IsHungAppWindow(window)) return WindowReply::kHung;
+  const ULONG_PTR number = ++gSendNumber;
+  if (!SendMessageCallbackA(window, message, 0, 0, OnReply, number)) return WindowReply::kGone;
+  const ULONGLONG deadline = GetTickCount64() + limitMs;
+  for (;;) {
+    // The reply arrives as a sent message of this thread; peeking runs it.
+    MSG pending;
+    PeekMessageA(&pending, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (gRepliedNumber == number) return WindowReply::kHandled;
+    // Destroyed while handling it (what was asked for has happened), or its
+    // process ended: no reply is worth waiting for.
+    if (!IsWindow(window)) return WindowReply::kGone;
+    if (IsHungAppWindow(window)) return WindowReply::kHung;
+    const DWORD left = MsLeft(deadline);
+    if (left == 0) return WindowReply::kTimedOut;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, left < kReplyCheckMs ? left : kReplyCheckMs,
+                              QS_SENDMESSAGE);
+  }
+}
+
+void CloseApplicationWindows(DWORD limitMs) {
+  const ULONGLONG deadline = GetTickCount64() + limitMs;
   if (HWND main = FindApplicationWindow(kMainWindowTitle, FindMainWindowProc))
-    SendAndWait(main, WM_CLOSE);
+    SendAndWait(main, WM_CLOSE, MsLeft(deadline));
   if (HWND detector = FindApplicationWindow(kDetectorWindowTitle, nullptr))
-    CloseAndDestroy(detector);
+    CloseAndDestroy(detector, deadline);
   if (HWND viewer = FindApplicationWindow(kViewerWindowTitle, FindViewerWindowProc))
-    CloseAndDestroy(viewer);
+    CloseAndDestroy(viewer, deadline);
 }

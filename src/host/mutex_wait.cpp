@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/pause.h"
 #include "base/unique_handle.h"
 
 namespace {
@@ -21,6 +22,6 @@ void WaitWhileMutexExists(const char* name) {
     // A mutex that cannot be opened (gone, or not ours to open) counts as gone.
     if (!UniqueHandle(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name))) return;
     if (++gMutexWaitCount > kMaxSleeps) return;
-    Sleep(kSleepMs);
+    PauseMs(kSleepMs);
   }
 }
