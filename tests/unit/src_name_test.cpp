@@ -34,6 +34,15 @@ TEST_P(SplitSrcTest, SplitsIntoUpperCaseNameAndType) {
     MakeUpper(type.data());
     EXPECT_STREQ(c.type, type.data()) << c.src;
   }
+  // What RUN and COPY call: both parts, upper-cased, or failure when either fails.
+  ExactBytes resourceName(kResourceNameSize, '#');
+  ExactBytes resourceType(kResourceTypeSize, '#');
+  const bool split = SplitResourceSrc(c.src.c_str(), resourceName.data(), resourceType.data());
+  EXPECT_EQ(c.name && c.type, split) << c.src;
+  if (split) {
+    EXPECT_STREQ(c.name, resourceName.data()) << c.src;
+    EXPECT_STREQ(c.type, resourceType.data()) << c.src;
+  }
 }
 
 const std::string k63(63, 'n');
@@ -65,6 +74,7 @@ TEST(SplitSrc, NullFails) {
   char name[kResourceNameSize], type[kResourceTypeSize];
   EXPECT_FALSE(SplitSrcName(nullptr, name));
   EXPECT_FALSE(SplitSrcExt(nullptr, type));
+  EXPECT_FALSE(SplitResourceSrc(nullptr, name, type));
 }
 
 TEST(MakeUpper, OnlyAsciiLettersChange) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "core_test_helpers.h"
@@ -18,11 +19,10 @@ class TrimWhitespaceTest : public testing::TestWithParam<TrimCase> {};
 
 TEST_P(TrimWhitespaceTest, TrimsBothEndsInPlace) {
   const TrimCase& c = GetParam();
-  std::string storage(c.text);
-  storage.push_back('\0');
-  char* text = &storage[0];
-  TrimWhitespace(text);
-  EXPECT_STREQ(c.trimmed, text) << "from [" << c.text << "]";
+  // Exactly the string and its NUL on the heap: a look past either end is caught.
+  ExactBytes storage(std::string(c.text) + '\0');
+  TrimWhitespace(storage.data());
+  EXPECT_STREQ(c.trimmed, storage.data()) << "from [" << c.text << "]";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TrimWhitespaceTest,
@@ -38,7 +38,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, TrimWhitespaceTest,
                                          TrimCase{"\vx\f", "\vx\f"},
                                          TrimCase{"\xA0x", "\xA0x"}));
 
-TEST(TrimWhitespace, NullIsLeftAlone) { TrimWhitespace(nullptr); }
+// A null string is left alone: a process that trims one ends normally.
+TEST(TrimWhitespace, NullIsLeftAlone) {
+  EXPECT_EXIT((TrimWhitespace(nullptr), exit(0)), testing::ExitedWithCode(0), "");
+}
 
 // A 260-byte buffer on the heap, so that a write past it is caught.
 struct PathBuffer {
