@@ -122,17 +122,6 @@ TEST_F(Walked, FailedEventEndsTheWalkAndEachEventStartsFromAnEmptyRecord) {
   EXPECT_EQ(Texts{"Event Tag processing failed"}, reports_.errors());
 }
 
-TEST_F(Walked, EmptyOrUnknownTypeStopsTheWalkSilently) {
-  for (const char* type : {"", "<type> </type>", "<type>run</type>", "<type>RUN X</type>"}) {
-    SCOPED_TRACE(type);
-    ReportLog reports;
-    EXPECT_EQ(-1, Walk(Payload(Event(std::string(type) + "<src>a.b</src>") +
-                               Event("<type>REMOVE</type><src>x</src>"))));
-    EXPECT_EQ(Texts{"Event Tag processing failed"}, reports.errors());
-  }
-  EXPECT_EQ(Texts{}, actions_.CalledTypes());
-}
-
 // Every allocation of the walk fails once, in turn: each is reported, the
 // walk fails without running an event, and nothing is left allocated.
 TEST_F(Walked, EachAllocationThatFailsIsReportedAndReleasesTheRest) {
