@@ -3,7 +3,8 @@
 // Input: one mode byte, then
 //   modes 0-2: [name length][capacity low][capacity high][name][region]
 //              0 ReadTagName at every '<', 1 FindOpenTag, 2 GetTagData
-//   mode 3:    the payload text: payload content, settings, every event record.
+//   mode 3:    the payload text: payload content, settings, every event record,
+//              then the walk itself, dispatching to stand-in actions.
 // Regions are passed with explicit lengths and no terminator, in buffers of
 // exactly their size, so that the sanitizers catch any access beyond them.
 #include <cstdint>
@@ -13,10 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "base/process_state.h"
+#include "base/tag_reader.h"
 #include "events/event_record.h"
 #include "events/event_types.h"
 #include "payload/payload_layout.h"
-#include "base/tag_reader.h"
+#include "payload/payload_walk.h"
+#include "standin_actions.h"
 
 namespace {
 
@@ -171,6 +175,21 @@ void WalkLayout(const uint8_t* data, size_t size) {
     FreePayloadSettings(&settings);
   }
   FreeTextBlock(&content);
+
+  // The walk as the program runs it, every action a stand-in that succeeds;
+  // the events that need an earlier install path find one.
+  StandInActions actions;
+  gInstallPath[0] = 'C';
+  gInstallPath[1] = '\0';
+  const int walked = ProcessXML2(&block, nullptr);
+  Check(walked == 0 || walked == -1, "walk result");
+  Check(walked == -1 || payload == kLayoutOk, "a walk without a payload fails");
+  for (const ActionCall& call : actions.calls()) {
+    Check(call.fields.size() == kEventFieldCount &&
+              call.fields[kFieldType] == kEventTypes[call.type].name,
+          "each event reaches the action of its own type");
+  }
+  ResetProcessState();
 }
 
 }  // namespace
