@@ -30,12 +30,14 @@ HWND FindApplicationWindow(const char* title, WNDENUMPROC findByMark) {
   return window;
 }
 
-// The reply of the latest SendAndWait: a later reply of a message given up
-// on carries an older number and changes nothing.
+// Each send is numbered; a reply records the newest number answered. A late
+// reply to a message given up on carries an older number and changes nothing.
 ULONG_PTR gSendNumber = 0;
 ULONG_PTR gRepliedNumber = 0;
 
-void CALLBACK OnReply(HWND, UINT, ULONG_PTR number, LRESULT) { gRepliedNumber = number; }
+void CALLBACK OnReply(HWND, UINT, ULONG_PTR number, LRESULT) {
+  if (number > gRepliedNumber) gRepliedNumber = number;
+}
 
 // How often a window that has not replied yet is looked at again.
 constexpr DWORD kReplyCheckMs = 100;
