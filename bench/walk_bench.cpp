@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "bench_payload.h"
-#include "base/report.h"
 #include "base/process_state.h"
+#include "base/report.h"
+#include "bench_payload.h"
 #include "payload/payload_walk.h"
 
 namespace {

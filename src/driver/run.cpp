@@ -1,9 +1,9 @@
 #include "driver/run.h"
 
-#include "host/browser_search.h"
+#include "base/process_state.h"
 #include "base/report.h"
 #include "driver/startup_registry.h"
-#include "base/process_state.h"
+#include "host/browser_search.h"
 #include "payload/payload_resource.h"
 #include "payload/payload_walk.h"
 

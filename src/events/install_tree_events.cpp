@@ -2,13 +2,13 @@
 // the installed application's directory and on single files around it.
 #include <cstring>
 
-#include "base/report.h"
+#include "base/path_join.h"
 #include "base/process_state.h"
+#include "base/report.h"
 #include "events/actions.h"
 #include "events/install_path_check.h"
-#include "files/path_directories.h"
 #include "files/extract_file.h"
-#include "base/path_join.h"
+#include "files/path_directories.h"
 #include "files/src_name.h"
 #include "host/registry_lookups.h"
 #include "host/run_program.h"

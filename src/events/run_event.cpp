@@ -7,9 +7,9 @@
 
 #include <cstring>
 
+#include "base/process_state.h"
 #include "base/report.h"
 #include "base/unique_handle.h"
-#include "base/process_state.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"
 #include "events/install_path_check.h"

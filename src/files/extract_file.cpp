@@ -1,9 +1,9 @@
 #include "files/extract_file.h"
 
 #include "base/report.h"
+#include "base/string_ops.h"
 #include "files/replace_target.h"
 #include "files/scratch_file.h"
-#include "base/string_ops.h"
 
 int ExtractFile(HMODULE module, const char* name, const char* type, const char* target) {
   HRSRC found = FindResourceA(module, name, type);

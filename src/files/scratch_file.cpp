@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "base/report.h"
-#include "base/unique_handle.h"
 #include "base/string_ops.h"
+#include "base/unique_handle.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <ctime>
 
+#include "base/path_join.h"
 #include "base/report.h"
 #include "files/name_random.h"
-#include "base/path_join.h"
 
 namespace {
 

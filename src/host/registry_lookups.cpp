@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "base/registry_key.h"
-#include "host/registry_text.h"
 #include "base/string_ops.h"
+#include "host/registry_text.h"
 
 namespace {
 constexpr char kPreferencesSuffix[] = "\\Preferences";

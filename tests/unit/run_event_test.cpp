@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "child_program/child_orders.h"
 #include "base/process_state.h"
+#include "child_program/child_orders.h"
 #include "events/dispatch.h"
 #include "process.h"
 #include "registry_guard.h"

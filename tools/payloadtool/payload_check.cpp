@@ -13,14 +13,14 @@
 #include <map>
 
 #include "base/report.h"
+#include "base/string_ops.h"
+#include "base/tag_reader.h"
 #include "events/event_record.h"
 #include "events/event_types.h"
 #include "events/install_path_rule.h"
 #include "events/status_number.h"
 #include "files/src_name.h"
 #include "payload/payload_layout.h"
-#include "base/string_ops.h"
-#include "base/tag_reader.h"
 
 namespace {
 
