@@ -61,6 +61,9 @@ windows_suite() (
   local arch=$1 prefix=build/$1/wineprefix
   export WINEARCH=$arch
   PRESETS=$arch scripts/build.sh || return 1
+  # A server left by an earlier run (or started without this display) would
+  # keep its desktop: start from none.
+  scripts/wine-prefix.sh stop "$prefix"
   scripts/wine-prefix.sh warm "$prefix" "build/$arch/bin/desktop_keeper.exe" || return 1
   # A run that was interrupted may have left the fixed values the tests use.
   . scripts/wine-env.sh "$PWD/$prefix" || return 1
