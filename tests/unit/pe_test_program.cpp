@@ -72,7 +72,11 @@ std::string TestProgram::Build() const {
     file += s.bytes;
     file.resize(Align(static_cast<uint32_t>(file.size()), kFileAlignment), '\0');
   }
-  return file + trailing;
+  if (!symbols.empty()) {
+    PutLe32(&file, peAt + 12, static_cast<uint32_t>(file.size()));
+    PutLe32(&file, peAt + 16, symbolCount);
+  }
+  return file + symbols + trailing;
 }
 
 TestProgram ProgramWithResources(const std::vector<ResourceItem>& items, bool relocations,

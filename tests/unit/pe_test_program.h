@@ -20,7 +20,9 @@ struct TestProgram {
   uint32_t sizeOfHeaders = 0x400;
   std::vector<TestSection> sections;
   uint32_t directories[16][2] = {};  // address, size
-  std::string trailing;              // bytes after the last section
+  std::string symbols;               // a symbol table after the sections
+  uint32_t symbolCount = 0;
+  std::string trailing;  // bytes after the last section and the symbols
 
   // The address the section at index gets, from those before it.
   uint32_t AddressOf(size_t index) const;

@@ -64,6 +64,7 @@ struct LayoutCase {
   bool relocations;  // a relocation section follows it
   bool is64;
   bool signature;  // a certificate table follows the sections
+  bool symbols;    // a symbol table follows them
 };
 void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.what; }
 
@@ -78,6 +79,11 @@ TEST_P(Rebuild, PutsTheResourcesLastAndFixesTheHeaders) {
     program.sections.erase(program.sections.begin() + 1);
     program.directories[2][0] = program.directories[2][1] = 0;
     if (c.relocations) program.directories[5][0] = program.AddressOf(1);
+  }
+  const std::string symbols = std::string(18, 'S') + std::string("\x0e\0\0\0.eh_frame\0", 14);
+  if (c.symbols) {
+    program.symbols = symbols;
+    program.symbolCount = 1;
   }
   if (c.signature) {
     program.directories[4][0] = static_cast<uint32_t>(program.Build().size());
@@ -103,7 +109,11 @@ TEST_P(Rebuild, PutsTheResourcesLastAndFixesTheHeaders) {
   EXPECT_EQ(last.virtualAddress, rebuilt.Directory(kDirectoryResources).address);
   EXPECT_EQ(last.virtualSize, rebuilt.Directory(kDirectoryResources).size);
   EXPECT_EQ((last.VirtualEnd() + 0xFFF) & ~0xFFFu, GetLe32(out, rebuilt.SizeOfImageAt()));
-  EXPECT_EQ(last.RawEnd(), out.size());
+  EXPECT_EQ(last.RawEnd() + (c.symbols ? symbols.size() : 0), out.size());
+  if (c.symbols) {
+    EXPECT_EQ(last.RawEnd(), GetLe32(out, rebuilt.SymbolTableAt()));
+    EXPECT_EQ(symbols, out.substr(last.RawEnd()));
+  }
   EXPECT_EQ(0u, rebuilt.Directory(kDirectoryCertificates).address);
   EXPECT_EQ(PeChecksum(out, rebuilt.CheckSumAt()), GetLe32(out, rebuilt.CheckSumAt()));
   EXPECT_EQ(stub.substr(0x400, 0x400), out.substr(0x400, 0x400)) << ".text moved";
@@ -123,12 +133,13 @@ TEST_P(Rebuild, PutsTheResourcesLastAndFixesTheHeaders) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, Rebuild,
-    testing::Values(LayoutCase{"resources then relocations", true, true, false, false},
-                    LayoutCase{"resources last", true, false, false, false},
-                    LayoutCase{"no resources", false, false, false, false},
-                    LayoutCase{"no resources, relocations last", false, true, false, false},
-                    LayoutCase{"PE32+", true, true, true, false},
-                    LayoutCase{"signed", true, true, false, true}));
+    testing::Values(LayoutCase{"resources then relocations", true, true, false, false, false},
+                    LayoutCase{"resources last", true, false, false, false, false},
+                    LayoutCase{"no resources", false, false, false, false, false},
+                    LayoutCase{"no resources, relocations last", false, true, false, false, false},
+                    LayoutCase{"PE32+", true, true, true, false, false},
+                    LayoutCase{"signed", true, true, false, true, false},
+                    LayoutCase{"symbols and a signature", true, true, false, true, true}));
 
 TEST(Rebuild, RefusesLayoutsItCannotChangeSafely) {
   const TestResources sample = SampleResources();
@@ -151,7 +162,7 @@ TEST(Rebuild, RefusesLayoutsItCannotChangeSafely) {
     const char* reason;
   } cases[] = {
       {"a data section after the resources", dataAfter, "section .data follows the resources"},
-      {"data appended after the sections", appended, "18 bytes after its last section"},
+      {"data appended after the sections", appended, "18 bytes after its sections"},
       {"a directory inside the resources", directoryInside, "data directory entry 1 points at"},
       {"resources inside a section", offStart, "share a section"},
       {"no room for a header", full, "no room in the headers"},

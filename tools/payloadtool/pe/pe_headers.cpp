@@ -97,6 +97,8 @@ bool ReadPeHeaders(const std::string& file, PeHeaders* headers, std::string* err
   headers->peOffset = peOffset;
   headers->optionalOffset = peOffset + 24;
   const uint32_t sectionCount = ReadLe16(file, peOffset + 6);
+  headers->symbolTableOffset = ReadLe32(file, peOffset + 12);
+  headers->symbolCount = ReadLe32(file, peOffset + 16);
   const uint32_t optionalSize = ReadLe16(file, peOffset + 20);
   const uint16_t magic = ReadLe16(file, headers->optionalOffset);
   if (magic != kMagicPe32 && magic != kMagicPe64) {

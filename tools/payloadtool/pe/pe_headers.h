@@ -41,6 +41,8 @@ struct PeHeaders {
   uint32_t sectionAlignment = 0;
   uint32_t fileAlignment = 0;
   uint32_t sizeOfHeaders = 0;
+  uint32_t symbolTableOffset = 0;  // the COFF symbol table (and string table after it); 0: none
+  uint32_t symbolCount = 0;
   std::vector<PeDirectory> directories;  // NumberOfRvaAndSizes of them, at most 16
   std::vector<PeSection> sections;       // in table order, which is address order
 
@@ -49,6 +51,7 @@ struct PeHeaders {
 
   // File offsets of the header fields that a rewrite changes.
   size_t NumberOfSectionsAt() const { return peOffset + 6; }
+  size_t SymbolTableAt() const { return peOffset + 12; }
   size_t SizeOfInitializedDataAt() const { return optionalOffset + 8; }
   size_t SizeOfImageAt() const { return optionalOffset + 56; }
   size_t CheckSumAt() const { return optionalOffset + 64; }

@@ -94,25 +94,46 @@ bool CheckNothingElseMoves(const std::string& program, const PeHeaders& headers,
   return true;
 }
 
-// The bytes after the last section may only be the certificate table.
-bool CheckTrailingData(const std::string& program, const PeHeaders& headers, bool* certificates,
-                       std::string* error) {
-  uint64_t sectionsEnd = headers.sizeOfHeaders;
+bool AllZero(const std::string& bytes, uint64_t begin, uint64_t end) {
+  return std::all_of(bytes.begin() + begin, bytes.begin() + end, [](char c) { return c == '\0'; });
+}
+
+// What follows the last section: a symbol table with its string table (what
+// a strip leaves for long section names), then the certificate table.
+struct Trailer {
+  uint64_t symbolsBegin = 0;
+  uint64_t symbolsEnd = 0;  // equal: no symbol table to carry over
+  bool certificates = false;
+};
+
+// Nothing else may follow the sections: it would be lost.
+bool PlanTrailer(const std::string& program, const PeHeaders& headers, Trailer* trailer,
+                 std::string* error) {
+  uint64_t end = headers.sizeOfHeaders;
   for (const PeSection& section : headers.sections) {
-    if (section.rawSize != 0) sectionsEnd = std::max(sectionsEnd, section.RawEnd());
+    if (section.rawSize != 0) end = std::max(end, section.RawEnd());
+  }
+  const uint64_t symbols = headers.symbolTableOffset;
+  if (symbols >= end && symbols < program.size()) {
+    const uint64_t strings = symbols + 18 * uint64_t{headers.symbolCount};
+    if (!RangeFits(strings, 4, program.size()))
+      return Fail(error, "the symbol table lies past the end of the file (truncated?)");
+    const uint64_t stringsEnd = strings + std::max<uint32_t>(ReadLe32(program, strings), 4);
+    if (stringsEnd > program.size() || !AllZero(program, end, symbols))
+      return Fail(error, "the symbol table does not follow the sections");
+    trailer->symbolsBegin = symbols;
+    trailer->symbolsEnd = end = stringsEnd;
   }
   const PeDirectory table = headers.Directory(kDirectoryCertificates);
-  *certificates = table.address != 0 || table.size != 0;
-  if (sectionsEnd >= program.size()) return true;
-  const bool tableAtEnd =
-      table.address >= sectionsEnd && uint64_t{table.address} + table.size == program.size() &&
-      std::all_of(program.begin() + sectionsEnd, program.begin() + table.address,
-                  [](char c) { return c == '\0'; });
-  if (*certificates && tableAtEnd) return true;
-  return Fail(error,
-              "the file holds " + std::to_string(program.size() - sectionsEnd) +
-                  " bytes after its last section that are not its certificate table (a "
-                  "symbol table or appended data, which packing would lose; strip them first)");
+  trailer->certificates = table.address != 0 || table.size != 0;
+  if (end >= program.size()) return true;
+  if (trailer->certificates && table.address >= end &&
+      uint64_t{table.address} + table.size == program.size() &&
+      AllZero(program, end, table.address))
+    return true;
+  return Fail(error, "the file holds " + std::to_string(program.size() - end) +
+                         " bytes after its sections that are not a symbol or certificate table "
+                         "(appended data, which packing would lose)");
 }
 
 void WriteSectionHeader(std::string* out, size_t at, const PeSection& section) {
@@ -131,10 +152,10 @@ bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
                           RebuildNotes* notes, std::string* error) {
   *notes = RebuildNotes();
   Plan plan;
-  bool certificates = false;
+  Trailer trailer;
   if (!PlanSections(program, headers, &plan, error) ||
       !CheckNothingElseMoves(program, headers, plan, error) ||
-      !CheckTrailingData(program, headers, &certificates, error))
+      !PlanTrailer(program, headers, &trailer, error))
     return false;
   const std::vector<PeSection>& sections = headers.sections;
 
@@ -176,6 +197,8 @@ bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
   resources.virtualSize = static_cast<uint32_t>(out->size() - resources.rawOffset);
   PadTo(out, headers.fileAlignment);
   resources.rawSize = static_cast<uint32_t>(out->size() - resources.rawOffset);
+  const uint64_t symbolsAt = out->size();
+  out->append(program, trailer.symbolsBegin, trailer.symbolsEnd - trailer.symbolsBegin);
   uint32_t sizeOfImage = 0;
   if (out->size() > 0xFFFFFFFFu ||
       !AlignUp(resources.VirtualEnd(), headers.sectionAlignment, &sizeOfImage))
@@ -204,7 +227,9 @@ bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
     WriteLe32(out, headers.SizeOfInitializedDataAt(), static_cast<uint32_t>(initialized));
   WriteLe32(out, headers.DirectoryAt(kDirectoryResources), resources.virtualAddress);
   WriteLe32(out, headers.DirectoryAt(kDirectoryResources) + 4, resources.virtualSize);
-  if (certificates) {
+  if (trailer.symbolsEnd != trailer.symbolsBegin)
+    WriteLe32(out, headers.SymbolTableAt(), static_cast<uint32_t>(symbolsAt));
+  if (trailer.certificates) {
     WriteLe32(out, headers.DirectoryAt(kDirectoryCertificates), 0);
     WriteLe32(out, headers.DirectoryAt(kDirectoryCertificates) + 4, 0);
     notes->droppedCertificates = true;

@@ -17,12 +17,14 @@ struct RebuildNotes {
 // place; one followed by the base relocation section trades places with it
 // (relocations do not depend on where they lie); a program without one gets
 // a new section header. Everything before the resource section is copied
-// byte for byte. SizeOfImage, SizeOfInitializedData, the resource and
-// relocation directory entries and the checksum are set to match; the
+// byte for byte, and a symbol table after the sections follows them again.
+// SizeOfImage, SizeOfInitializedData, the resource and relocation directory
+// entries, the symbol table's offset and the checksum are set to match; the
 // certificate table is dropped. False with a reason when the layout cannot
 // be changed safely: another section follows the resources, the file holds
-// data after its sections that is not its certificate table, a directory or
-// debug record points at what would move, or no header room is left.
+// data after its sections that is neither a symbol nor a certificate table,
+// a directory or debug record points at what would move, or no header room
+// is left.
 bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
                           const std::vector<ResourceItem>& items, std::string* out,
                           RebuildNotes* notes, std::string* error);
