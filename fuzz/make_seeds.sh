@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Makes the seed programs of the PE fuzzers: the smallest program carrying the
+# bootstrapper's resources, as PE32 and PE32+, and signed (osslsigncode, a
+# throwaway openssl certificate) and tagged copies of each. The seeds are kept
+# in the tree; run this again when the program's resources change.
+# Usage: fuzz/make_seeds.sh NATIVE_PAYLOADTOOL
+set -euo pipefail
+payloadtool=$(realpath "${1:?native payloadtool}")
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+resources=$here/../src/resources
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" \
+  -days 3650 -subj "/CN=Lumeno, Inc." 2>/dev/null
+for arch in i686:_Start:pe32 x86_64:Start:pe32plus; do
+  IFS=: read -r cpu entry name <<<"$arch"
+  "$cpu-w64-mingw32-windres" -I "$resources" "$resources/bootstrapper.rc" -O coff -o "$work/$name.o"
+  "$cpu-w64-mingw32-gcc" -Os -nostdlib -e "$entry" -mwindows -s -Wl,--dynamicbase \
+    "$here/seeds/seed_program.c" "$work/$name.o" -o "$here/corpus/pe_resources/seed_$name.exe"
+  # A description of another length changes the blob's length: one in eight
+  # lengths leaves no place for a tag.
+  for description in "Seed" "Seed."; do
+    osslsigncode sign -h sha256 -certs "$work/cert.pem" -key "$work/key.pem" -n "$description" \
+      -in "$here/corpus/pe_resources/seed_$name.exe" -out "$work/signed_$name.exe" >/dev/null
+    if "$payloadtool" tag "$work/signed_$name.exe" "$work/tagged_$name.exe" \
+        --data "campaign=seed&source=$name" >/dev/null; then
+      break
+    fi
+  done
+  for kind in signed tagged; do
+    cp "$work/${kind}_$name.exe" "$here/corpus/tag_block/${kind}_$name.exe"
+  done
+  cp "$work/tagged_$name.exe" "$here/corpus/pe_resources/tagged_$name.exe"
+done
