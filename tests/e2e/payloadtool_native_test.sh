@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The native payloadtool as a Linux user runs it: exit codes and key lines of
-# check, what the reader prints kept out of the listing, and the commands
-# that only the Windows build has.
+# check, what the reader prints kept out of the listing, and pack's first
+# reasons. (pack, show and tag are compared with the Windows build in
+# packed_programs.sh.)
 # Usage: payloadtool_native_test.sh PAYLOADTOOL
 set -uo pipefail
 tool=${1:?payloadtool}
@@ -41,7 +42,8 @@ expect 2 "payloadtool: $work: not a file" check "$work"
 expect 2 "payloadtool: $work/empty.xml: empty payload file (a run would fail with \"Could not extract PAYLOAD.XML\")" \
   check "$work/empty.xml"
 expect 2 'payloadtool: check takes one payload file' check
-expect 2 'payloadtool: pack is in the Windows build only (payloadtool.exe)' pack a.exe b.exe
+expect 2 "payloadtool: $work/a.exe: no such file" pack "$work/a.exe" "$work/b.exe" \
+  --payload "$here/../../src/resources/payload.xml"
 expect 2 'usage: payloadtool check PAYLOAD.xml'
 
 # The line the reader prints for the unclosed event appears only inside the warning.

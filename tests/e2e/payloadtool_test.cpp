@@ -137,7 +137,7 @@ TEST_F(PayloadTool, ResourceNamesMustBeSpellableByASrc) {
       {name63 + ".EXE", true},     {name63 + "N.EXE", false}, {"NAME.TYPE", true},
       {"NAME.TYPES", false},       {"A.B.DLL", true},         {".EXE", false},
       {"NAME", false},             {"NAME.", false},          {"dir\\NAME.EXE", false},
-      {"#12.EXE", false},
+      {"#12.EXE", false},          {"CAF\xC9.EXE", false},
   };
   for (const Case& c : cases) {
     const std::string more = "--resource " + Quote(c.resource + "=" + installer) +

@@ -11,6 +11,7 @@ constexpr int kExitUsage = 2;     // bad arguments, or a file that cannot be use
 int CheckCommand(const std::vector<std::string>& args);
 int PackCommand(const std::vector<std::string>& args);
 int ShowCommand(const std::vector<std::string>& args);
+int TagCommand(const std::vector<std::string>& args);
 
 // "payloadtool: <text>" on standard error; returns kExitUsage.
 int UsageError(const std::string& text);

@@ -1,6 +1,5 @@
-// payloadtool: checks, packs and shows the payload of a bootstrapper.
-// The native build (Linux) has the check only: packing and showing work on
-// Windows resources through the platform.
+// payloadtool: checks, packs and shows the payload of a bootstrapper, and
+// tags a signed one; the same on Linux and on Windows.
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -13,17 +12,12 @@
 
 namespace {
 
-#ifdef _WIN32
 const char kUsage[] =
     "usage: payloadtool check PAYLOAD.xml\n"
     "       payloadtool pack STUB.exe OUT.exe --payload PAYLOAD.xml\n"
     "                        [--resource NAME.TYPE=FILE]... [--force]\n"
-    "       payloadtool show EXE\n";
-#else
-const char kUsage[] =
-    "usage: payloadtool check PAYLOAD.xml\n"
-    "       (pack and show: payloadtool.exe, the Windows build)\n";
-#endif
+    "       payloadtool show EXE\n"
+    "       payloadtool tag IN.exe OUT.exe --data TEXT\n";
 
 }  // namespace
 
@@ -60,15 +54,12 @@ int main(int argc, char** argv) {
   int status = kExitUsage;
   if (command == "check") {
     status = CheckCommand(args);
-#ifdef _WIN32
   } else if (command == "pack") {
     status = PackCommand(args);
   } else if (command == "show") {
     status = ShowCommand(args);
-#else
-  } else if (command == "pack" || command == "show") {
-    status = UsageError(command + " is in the Windows build only (payloadtool.exe)");
-#endif
+  } else if (command == "tag") {
+    status = TagCommand(args);
   } else if (command == "--help" || command == "-h") {
     fputs(kUsage, stdout);
     status = kExitOk;

@@ -105,13 +105,11 @@ int PackCommand(const std::vector<std::string>& args) {
   if (!CollectEdits(parsed, payload, &edits)) return kExitUsage;
 
   PayloadCheck check = CheckPayload(payload);
-  {
-    ResourceImage stub;
-    std::string error;
-    if (!stub.Open(parsed.stub, &error)) return UsageError(parsed.stub + ": " + error);
-    Presence presence{&stub, &edits};
-    CheckResourcesPresent(&check, PresentAfterPacking, &presence);
-  }
+  ResourceImage stub;
+  std::string error;
+  if (!stub.Open(parsed.stub, &error)) return UsageError(parsed.stub + ": " + error);
+  Presence presence{&stub, &edits};
+  CheckResourcesPresent(&check, PresentAfterPacking, &presence);
   const int errors = check.Count(Severity::kError);
   if (!check.problems.empty()) PrintProblems(check, stdout);
   if (errors > 0 && !parsed.force) {
@@ -120,12 +118,17 @@ int PackCommand(const std::vector<std::string>& args) {
     return kExitRejected;
   }
 
-  std::string error;
-  if (!WriteEditedCopy(parsed.stub, parsed.out, edits, &error)) return UsageError(error);
+  RebuildNotes notes;
+  if (!WriteEditedImage(stub, parsed.stub, parsed.out, edits, &error, &notes))
+    return UsageError(error);
   printf("packed %s%s\n", parsed.out.c_str(), errors > 0 ? " despite its errors (--force)" : "");
   for (const ResourceEdit& edit : edits) {
     printf("  %-24s %u bytes\n", edit.resource.Text().c_str(),
            static_cast<unsigned>(edit.data.size()));
   }
+  if (notes.droppedCertificates)
+    printf("note: %s was signed; packing invalidates a signature, so %s carries none: sign it "
+           "after packing\n",
+           parsed.stub.c_str(), parsed.out.c_str());
   return kExitOk;
 }

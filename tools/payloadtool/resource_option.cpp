@@ -20,6 +20,14 @@ bool ParseResourceName(const std::string& text, ResourceName* resource, std::str
     *error = quoted + " has an empty type";
     return false;
   }
+  for (const char c : text) {
+    // A run converts its src through the system's code page before the
+    // lookup; only ASCII is the same on every system.
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      *error = quoted + " holds characters outside ASCII, which a run may spell otherwise";
+      return false;
+    }
+  }
   if (name[0] == '#' || type[0] == '#') {
     *error = quoted + " begins a name or type with '#', which the platform reads as a number";
     return false;
