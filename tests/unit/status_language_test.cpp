@@ -1,7 +1,9 @@
 // The status window speaks the user's language: the probe shows it with the
 // program's real resources and reports its texts. The probe inherits this
 // test's locale: CTest runs this test once more under each of several
-// LC_ALL values, naming the language it must give in STATUS_TEST_LANGID.
+// LC_ALL values, naming the language it must give in STATUS_TEST_LANGID, and
+// all of them again with STATUS_PROBE naming a copy of the probe whose
+// resources payloadtool rewrote.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -64,7 +66,9 @@ TEST(UserLanguage, StatusWindowShowsTheUsersLanguage) {
     if (texts.language == language) expected = &texts;
   ASSERT_NE(nullptr, expected) << "no texts known for language " << std::hex << language;
 
-  const ProcessResult result = RunProcess(Quote(BuiltProgram("status_probe.exe")), 30000);
+  const char* probe = getenv("STATUS_PROBE");
+  const ProcessResult result =
+      RunProcess(Quote(probe ? std::string(probe) : BuiltProgram("status_probe.exe")), 30000);
   ASSERT_TRUE(result.started);
   ASSERT_EQ(0u, result.exitCode) << result.output;
   char languageText[8];
