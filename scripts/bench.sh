@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-BENCHMARKS=(size layout walk extract launch)
+BENCHMARKS=(size layout walk extract launch pack)
 
 # The figures are those of the shipped 32-bit program: the Windows
 # benchmarks need a host that runs 32-bit code (size and layout do not).
@@ -97,6 +97,60 @@ bench_launch() {
   build_win32 launch_bench
   run_win32 "$win32_dir/bin/launch_bench.exe" "${LAUNCH_REPS:-9}" \
     bootstrapper.exe bootstrapper_aligned.exe
+}
+
+# Milliseconds that a command takes, its output discarded.
+wall_ms() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+# "best / median" of numbers.
+best_median() {
+  local sorted
+  sorted=($(printf '%s\n' "$@" | sort -n))
+  echo "${sorted[0]} / ${sorted[$((${#sorted[@]} / 2))]}"
+}
+
+# Packing a 100 MiB installer into the shipped program: the native
+# payloadtool against the Windows one under Wine, in the same run, with the
+# start of a Wine program alone for reference; and the packed size against
+# the sum of its parts.
+bench_pack() {
+  build_native payloadtool
+  build_win32 payloadtool bootstrapper_stub
+  local dir=$build_root-pack reps=${PACK_REPS:-7}
+  mkdir -p "$dir"
+  [ -f "$dir/installer.bin" ] || head -c 104857600 /dev/urandom >"$dir/installer.bin"
+  local stub=$win32_dir/bin/bootstrapper_stub.exe payload=$PWD/src/resources/payload.xml
+  local notes=$PWD/demo/ReleaseNotes.txt
+  local args=(--payload "$payload" --resource "LUMENO2_ADMIN.EXE=$dir/installer.bin"
+              --resource "RELEASENOTES.TXT=$notes")
+  rm -f "$dir/native.exe" "$dir/windows.exe"
+  run_win32 cmd /c exit  # warms the prefix
+  wine_run() { (. scripts/wine-env.sh "$win32_dir/wineprefix" && exec wine "$@"); }
+  local native=() windows=() start=()
+  for _ in $(seq "$reps"); do
+    native+=("$(wall_ms "$native_dir/bin/payloadtool" pack "$stub" "$dir/native.exe" "${args[@]}")")
+    windows+=("$(wall_ms wine_run "$win32_dir/bin/payloadtool.exe" pack "$stub" "$dir/windows.exe" "${args[@]}")")
+    start+=("$(wall_ms wine_run cmd /c exit)")
+  done
+  printf 'pack, 100 MiB installer (ms, best / median of %d):\n' "$reps"
+  printf '  native payloadtool           %s\n' "$(best_median "${native[@]}")"
+  printf '  payloadtool.exe under Wine   %s\n' "$(best_median "${windows[@]}")"
+  printf '  (a Wine program that does nothing: %s)\n' "$(best_median "${start[@]}")"
+  if ! cmp -s "$dir/native.exe" "$dir/windows.exe"; then
+    echo "bench.sh: the two payloadtools wrote different files (or none)" >&2
+    return 1
+  fi
+  echo "  outputs byte-identical"
+  local parts=$(($(stat -c %s "$stub") + $(stat -c %s "$payload") + $(stat -c %s "$notes") +
+                 $(stat -c %s "$dir/installer.bin")))
+  local packed=$(stat -c %s "$dir/native.exe")
+  printf 'size: stub + payload + notes + installer %d bytes, packed %d bytes (%+d)\n' \
+    "$parts" "$packed" "$((packed - parts))"
 }
 
 # ------------------------------------------------------------------------ main
