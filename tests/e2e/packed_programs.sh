@@ -10,7 +10,6 @@
 set -euo pipefail
 build=$(realpath "${1:?build directory}")
 native=$(realpath "${2:?native payloadtool}")
-[ -x "$native" ] || { echo "no native payloadtool at $native: build the native preset first"; exit 1; }
 probe=$(realpath "${3:?stripped status probe}")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 scripts=$here/../../scripts
