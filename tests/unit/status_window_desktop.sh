@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Puts the status window tests and the status probe on a Wine virtual desktop
+# Puts the programs that show the product's windows in tests (the status
+# window and the download dialog, and their probes) on a Wine virtual desktop
 # of their own, or takes them off it again.
 # Why: the test display has no window manager, and without one Wine waits 2 s
 # for every window it hides; a virtual desktop is managed by Wine itself, as a
@@ -13,7 +14,7 @@ scripts=$here/../../scripts
 
 "$scripts/wine-prefix.sh" ensure "$prefix"
 . "$scripts/wine-env.sh" "$prefix"
-programs=(status_window_tests.exe status_probe.exe)
+programs=(status_window_tests.exe status_probe.exe download_tests.exe)
 case "$action" in
   setup)
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v StatusTests /d 1023x767 /f >/dev/null

@@ -1,0 +1,38 @@
+#include "download/bsc_progress.h"
+
+#include <commctrl.h>
+
+#include "driver/report.h"
+#include "resources/resource_ids.h"
+
+namespace {
+constexpr size_t kPercentTextSize = 256;
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE BSCProgress::QueryInterface(REFIID, void** object) {
+  if (object) *object = nullptr;
+  return E_NOTIMPL;
+}
+
+unsigned PercentComplete(ULONG progress, ULONG maximum) {
+  return static_cast<unsigned>(static_cast<unsigned long long>(progress) * 100u / maximum);
+}
+
+HRESULT STDMETHODCALLTYPE BSCProgress::OnProgress(ULONG progress, ULONG maximum, ULONG, LPCWSTR) {
+  // First, at every notification: the platform learns of the cancel here only.
+  if (request_->cancel.load(std::memory_order_relaxed) == 1) {
+    ReportError("ABORT");
+    return E_ABORT;
+  }
+  if (maximum == 0) return S_OK;
+  const unsigned percent = PercentComplete(progress, maximum);
+  HWND dialog = request_->dialog;
+  if (!dialog) return S_OK;
+  // Sent across threads: the dialog's thread serves these also while it
+  // waits for this thread to end (see the download dialog).
+  SendDlgItemMessageA(dialog, IDC_DOWNLOAD_PROGRESS, PBM_SETPOS, percent, 0);
+  char text[kPercentTextSize];
+  FormatBoundedArgs(text, sizeof text, "%d%% complete", static_cast<int>(percent));
+  SetDlgItemTextA(dialog, IDC_DOWNLOAD_PERCENT, text);
+  return S_OK;
+}

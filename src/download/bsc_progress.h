@@ -1,0 +1,42 @@
+#pragma once
+#include <windows.h>
+#include <urlmon.h>
+
+#include "download/download_request.h"
+
+// The binding-status callback of one download: shows the progress in the
+// request's dialog and carries the cancel request back to the platform. Built
+// on the download thread's stack for the duration of the download call; it
+// has no reference count and is never deleted through Release.
+class BSCProgress : public IBindStatusCallback {
+ public:
+  explicit BSCProgress(DownloadRequest* request) : request_(request) {}
+  virtual ~BSCProgress() = default;
+
+  // Answers E_NOTIMPL for every interface, IUnknown included: the platform
+  // needs none of this object's interfaces beyond the pointer it was given.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 0; }
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return E_NOTIMPL; }
+  // E_ABORT once the request is cancelled (reported as "ABORT" each time);
+  // otherwise, when the total size is known, puts the percentage received on
+  // control 1000 and as "N% complete" on control 1001 of the dialog.
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG maximum, ULONG statusCode,
+                                       LPCWSTR statusText) override;
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
+
+ private:
+  DownloadRequest* request_;
+};
+
+// The percentage of progress in maximum (both non-zero-checked by the
+// caller), truncated toward zero, computed without overflow.
+unsigned PercentComplete(ULONG progress, ULONG maximum);
