@@ -15,4 +15,3 @@ int UrlHitEvent(EventContext&) { return NotBuiltYet(kEventUrlHit); }
 int SetReferralUrlEvent(EventContext&) { return NotBuiltYet(kEventSetReferralUrl); }
 int FirstUrlHitEvent(EventContext&) { return NotBuiltYet(kEventFirstUrlHit); }
 int UrlVisitEvent(EventContext&) { return NotBuiltYet(kEventUrlVisit); }
-int UrlRunEvent(EventContext&) { return NotBuiltYet(kEventUrlRun); }

@@ -9,10 +9,10 @@
 
 #include "base/process_state.h"
 #include "base/report.h"
-#include "base/unique_handle.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"
 #include "events/install_path_check.h"
+#include "events/program_exit.h"
 #include "events/update_service.h"
 #include "files/exe_file_delete.h"
 #include "files/extract_file.h"
@@ -64,20 +64,8 @@ int ShellLaunch(const TempExeName& temp, const char* parameters) {
     ReportError("ShellExecute failed: %s", temp.path);
     return -1;
   }
-  UniqueHandle process(request.hProcess);
-  if (WaitForSingleObject(process.get(), INFINITE) == WAIT_FAILED) {
-    ReportError("WaitForSingleObject failed");
-    return -1;
-  }
   DWORD exitCode = 0;
-  if (!GetExitCodeProcess(process.get(), &exitCode)) {
-    ReportError("GetExitCodeProcess failed");
-    return -1;
-  }
-  if (!process.Close()) {
-    ReportError("CloseHandle() failed, GetLastError()=%d", static_cast<int>(GetLastError()));
-    return -1;
-  }
+  if (!WaitForProgramExit(request.hProcess, &exitCode)) return -1;
   if (exitCode != 0) {
     ReportError("Bad Exit Code: %d", static_cast<int>(exitCode));
     return -1;

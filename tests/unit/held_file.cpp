@@ -12,9 +12,10 @@ HeldFile::HeldFile(const std::string& path, Share share) {
   release_ = CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str());
   if (!ready_ || !release_) return;
 
+  const char* mode =
+      share == Share::kRead ? "read" : share == Share::kReader ? "reader" : "none";
   std::string commandLine = Quote(BuiltProgram("file_holder.exe")) + " " + Quote(path) + " " +
-                            (share == Share::kRead ? "read" : "none") + " " + readyName + " " +
-                            releaseName;
+                            mode + " " + readyName + " " + releaseName;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};

@@ -4,10 +4,11 @@
 #include <string>
 
 // A file held open by another running process (the file_holder fixture)
-// for as long as this object lives: shared for nothing, or for reading only.
+// for as long as this object lives: shared for nothing, or for reading only;
+// or opened for reading only, shared for reading (kReader).
 class HeldFile {
  public:
-  enum class Share { kNone, kRead };
+  enum class Share { kNone, kRead, kReader };
   HeldFile(const std::string& path, Share share);
   ~HeldFile();
   HeldFile(const HeldFile&) = delete;

@@ -14,7 +14,7 @@ scripts=$here/../../scripts
 
 "$scripts/wine-prefix.sh" ensure "$prefix"
 . "$scripts/wine-env.sh" "$prefix"
-programs=(status_window_tests.exe status_probe.exe download_tests.exe)
+programs=(status_window_tests.exe status_probe.exe download_tests.exe urlrun_tests.exe)
 case "$action" in
   setup)
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v StatusTests /d 1023x767 /f >/dev/null

@@ -1,0 +1,152 @@
+// URLRUN: downloads a program into the temporary directory (behind the
+// download dialog, or silently with hidden "1"), makes sure it is signed by
+// an accepted publisher, runs it through the shell, waits for it, deletes it
+// and requires the install path afterwards. Nothing of it stays in the
+// temporary directory, whatever the outcome.
+#include "events/urlrun_event.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "download/download_dialog.h"
+#include "download/downloader.h"
+#include "download/progress_class.h"
+#include "driver/report.h"
+#include "driver/state.h"
+#include "events/actions.h"
+#include "events/event_types.h"
+#include "events/install_path_check.h"
+#include "events/program_exit.h"
+#include "resources/resource_ids.h"
+#include "trust/publisher_check.h"
+
+namespace {
+
+constexpr DWORD kDeletePauseMs = 1000;
+UrlRunAcceptedObserver gAcceptedObserver = nullptr;
+
+// The download target: GetTempFileNameA's new "plr....TMP" in the temporary
+// directory with its extension made "exe". The empty .TMP file it creates
+// keeps the name taken until the event ends; it is deleted then, on every
+// path. Both names stay empty when there is no temporary name to be had, and
+// the download then fails.
+struct DownloadTarget {
+  char directory[MAX_PATH] = {};
+  char placeholder[MAX_PATH] = {};
+  char path[MAX_PATH] = {};
+
+  DownloadTarget() {
+    const DWORD length = GetTempPathA(MAX_PATH, directory);
+    if (length == 0 || length >= MAX_PATH) directory[0] = '\0';
+    if (!GetTempFileNameA(directory, "plr", 0, placeholder)) {
+      placeholder[0] = '\0';
+      return;
+    }
+    const size_t nameLength = strlen(placeholder);
+    if (nameLength < 3) return;
+    memcpy(path, placeholder, nameLength + 1);
+    memcpy(path + nameLength - 3, "exe", 3);
+  }
+  ~DownloadTarget() {
+    if (placeholder[0]) DeleteFileA(placeholder);
+  }
+  DownloadTarget(const DownloadTarget&) = delete;
+  DownloadTarget& operator=(const DownloadTarget&) = delete;
+};
+
+bool RequiredTagsPresent(const EventRecord& record) {
+  for (const RequiredAttribute* required = RequiredAttributes(kEventUrlRun);
+       required->field != kEventFieldCount; ++required) {
+    if (record.Empty(required->field)) {
+      ReportError("%s", required->message);
+      return false;
+    }
+  }
+  return true;
+}
+
+int Download(const EventContext& event, DownloadRequest* request) {
+  if (event.record.Flag(kFieldHidden)) return Downloader(request);
+  // Without the progress bar's class the dialog cannot be made, which
+  // DialogBoxParamA answers with -1 as for any other dialog that fails.
+  RegisterProgressClass();
+  return static_cast<int>(DialogBoxParamA(event.module, MAKEINTRESOURCEA(IDD_DOWNLOAD), nullptr,
+                                          DownloadDlgProc, reinterpret_cast<LPARAM>(request)));
+}
+
+// Opens the downloaded file so that nobody can write, rename or delete it
+// (readers, the signature check and the program's start among them, may
+// still open it) until the program has started.
+HANDLE HoldFile(const char* path) {
+  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// After the program's run (or a failed wait for it): a second's pause for
+// the program to let go of its file, then the deletion.
+void DeleteAfterRun(const char* path) {
+  Sleep(kDeletePauseMs);
+  if (!DeleteFileA(path))
+    ReportError("Unable to delete %s, GetLastError()=%d", path, static_cast<int>(GetLastError()));
+}
+
+}  // namespace
+
+void SetUrlRunAcceptedObserver(UrlRunAcceptedObserver observer) { gAcceptedObserver = observer; }
+
+int UrlRunEvent(EventContext& event) {
+  const EventRecord& record = event.record;
+  if (!RequiredTagsPresent(record)) return -1;
+
+  DownloadTarget target;
+  CoInitialize(nullptr);
+  DownloadRequest request{record.Get(kFieldSrc), target.path,   record.Get(kFieldTitle),
+                          record.Get(kFieldStatus), nullptr,    {0}};
+  if (Download(event, &request) == -1) {
+    ReportError("DOWNLOAD CANCELED OR ENCOUNTERED ERROR");
+    DeleteFileA(target.path);  // a dialog that could not be made may leave nothing to delete
+    return -1;
+  }
+
+  HANDLE held = HoldFile(target.path);
+  if (held == INVALID_HANDLE_VALUE) {
+    ReportError("URLRUN - CreateFile failed name=%s, GetLastError()=%d", target.path,
+                static_cast<int>(GetLastError()));
+  }
+  if (held == INVALID_HANDLE_VALUE || !IsAcceptedPublisher(target.path)) {
+    ReportError("%s is not authenticated", target.path);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    DeleteFileA(target.path);
+    return -1;
+  }
+  if (gAcceptedObserver) gAcceptedObserver(target.path);
+
+  SHELLEXECUTEINFOA launch = {};
+  launch.cbSize = sizeof launch;
+  // No shell error box: a silent run must not wait for a click.
+  launch.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  launch.lpFile = target.path;
+  launch.lpParameters = record.Flag(kFieldCmdline) ? gCallerCmdLine : record.Get(kFieldCmdline);
+  launch.lpDirectory = target.directory;
+  launch.nShow = SW_SHOW;
+  const BOOL started = ShellExecuteExA(&launch);
+  CloseHandle(held);
+  if (!started) {
+    ReportError("ShellExecute failed: %s", target.path);
+    DeleteFileA(target.path);
+    return -1;
+  }
+
+  DWORD exitCode = 0;
+  const bool ended = WaitForProgramExit(launch.hProcess, &exitCode);
+  DeleteAfterRun(target.path);
+  if (!ended) return -1;
+  if (exitCode != 0) {
+    ReportError("Bad Exit Code: %d", static_cast<int>(exitCode));
+    return -1;
+  }
+  return ReadInstallPathOrReport(event) ? 0 : -1;
+}
