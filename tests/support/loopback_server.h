@@ -33,7 +33,8 @@ class LoopbackServer {
   // Waits at most timeoutMs for a log line that starts with prefix.
   bool WaitForLine(const std::string& prefix, DWORD timeoutMs = 10000) const;
 
-  // Lets every held body go on (see the hold option of the routes).
+  // Lets every held body go on, and every later one pass its hold (see the
+  // hold option of the routes).
   void Resume();
   // Ends the server and waits for it; also done by the destructor.
   void Stop();
