@@ -11,7 +11,6 @@
 class BSCProgress : public IBindStatusCallback {
  public:
   explicit BSCProgress(DownloadRequest* request) : request_(request) {}
-  virtual ~BSCProgress() = default;
 
   // Answers E_NOTIMPL for every interface, IUnknown included: the platform
   // needs none of this object's interfaces beyond the pointer it was given.

@@ -5,9 +5,20 @@
 
 #include "driver/dll_safety.h"
 
+namespace {
+HMODULE gLibrary = nullptr;
+bool gLoaded = false;
+}  // namespace
+
 bool RegisterProgressClass() {
   using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  static HMODULE library = LoadSystemLibrary("comctl32.dll");
+  // Loaded once and kept, on the main thread (not as a guarded static local,
+  // which would bring the runtime's thread support into the program).
+  if (!gLoaded) {
+    gLibrary = LoadSystemLibrary("comctl32.dll");
+    gLoaded = true;
+  }
+  HMODULE library = gLibrary;
   if (!library) return false;
   auto initialise = reinterpret_cast<InitCommonControlsExFn>(
       reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));

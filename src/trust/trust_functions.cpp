@@ -2,9 +2,19 @@
 
 #include "driver/dll_safety.h"
 
+namespace {
+HMODULE gLibrary = nullptr;
+bool gLoaded = false;
+}  // namespace
+
 WinVerifyTrustFn WinVerifyTrustFunction() {
-  // Loaded once and kept: the process verifies at most a few files.
-  static HMODULE library = LoadSystemLibrary("wintrust.dll");
+  // Loaded once and kept, on the main thread (not as a guarded static local,
+  // which would bring the runtime's thread support into the program).
+  if (!gLoaded) {
+    gLibrary = LoadSystemLibrary("wintrust.dll");
+    gLoaded = true;
+  }
+  HMODULE library = gLibrary;
   if (!library) return nullptr;
   return reinterpret_cast<WinVerifyTrustFn>(
       reinterpret_cast<void*>(GetProcAddress(library, "WinVerifyTrust")));

@@ -234,9 +234,11 @@ TEST_F(DownloadDialogTest, ShowsTheRequestAndFollowsTheBytes) {
     EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) + frame.top - frame.bottom) >> 1, frame.top);
     EXPECT_EQ(reinterpret_cast<ULONG_PTR>(LoadIconA(gModule, MAKEINTRESOURCEA(IDI_APPLICATION_ICON))),
               GetClassLongPtrA(dialog, GCLP_HICON));
-    // 999 of 1000 bytes are in; the server holds the last one.
-    EXPECT_TRUE(WaitFor([&] { return BarPosition(dialog) == 99; })) << BarPosition(dialog);
-    EXPECT_EQ("99% complete", ItemText(dialog, IDC_DOWNLOAD_PERCENT));
+    // 999 of 1000 bytes are in; the server holds the last one. (The bar is
+    // set just before the line.)
+    EXPECT_TRUE(WaitFor([&] {
+      return BarPosition(dialog) == 99 && ItemText(dialog, IDC_DOWNLOAD_PERCENT) == "99% complete";
+    })) << BarPosition(dialog) << ", " << ItemText(dialog, IDC_DOWNLOAD_PERCENT);
     server_.Resume();
   });
   EXPECT_EQ(0, run.result);
@@ -250,7 +252,10 @@ TEST_F(DownloadDialogTest, ShowsTheRequestAndFollowsTheBytes) {
   EXPECT_TRUE(run.errors.empty()) << run.errors[0];
   EXPECT_TRUE(run.threadEnded);
   EXPECT_TRUE(run.threadCleared);
-  EXPECT_EQ(1, run.pollsAfterEnd) << "the dialog ends at the first poll after the thread";
+  // The first poll that finds the thread ended ends the dialog. (A poll
+  // taken just before the thread ended may already find it ended, so none
+  // at all can be seen after the end.)
+  EXPECT_LE(run.pollsAfterEnd, 1) << "the dialog went on polling after its thread ended";
 }
 
 TEST_F(DownloadDialogTest, BodyWithoutLengthLeavesBarAndLineAlone) {
@@ -356,7 +361,7 @@ TEST_P(EndsByItself, InTheDialog) {
   DownloadRequest request = Request(GetParam().url(server_));
   const DialogRun run = RunDialog(&request, nullptr);
   Expect(static_cast<int>(run.result), run.errors);
-  EXPECT_EQ(1, run.pollsAfterEnd);
+  EXPECT_LE(run.pollsAfterEnd, 1);
   EXPECT_TRUE(run.threadEnded);
   EXPECT_TRUE(run.threadCleared);
 }
@@ -450,10 +455,16 @@ TEST_F(DownloadDialogTest, UnreadableExitCodeLeavesTheDialogOpenUntilCancelled) 
   ASSERT_TRUE(failing.replaced());
   DownloadRequest request = Request(server_.Url("/body?size=10"));
   const DialogRun run = RunDialog(&request, [&](HWND dialog) {
-    EXPECT_TRUE(WaitFor([&] { return gWatch && gWatch->pollsAfterEnd >= 1; }));
-    // No timer any more: ten poll periods pass without a poll.
-    Sleep(10 * kDownloadPollMs);
-    EXPECT_EQ(1, gWatch->pollsAfterEnd.load());
+    EXPECT_TRUE(WaitFor([&] {
+      return gWatch && gWatch->thread && WaitForSingleObject(gWatch->thread, 0) == WAIT_OBJECT_0;
+    })) << "the download did not end";
+    // The poll that found it ended was the last: ten poll periods pass
+    // without another (while the timer ran, they never would).
+    EXPECT_TRUE(WaitFor([&] {
+      const int before = gWatch->polls;
+      Sleep(10 * kDownloadPollMs);
+      return gWatch->polls == before;
+    })) << "the dialog goes on polling";
     EXPECT_TRUE(IsWindowVisible(dialog));
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   });
