@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-BENCHMARKS=(size layout walk extract launch pack)
+BENCHMARKS=(size layout walk extract launch pack download)
 
 # The figures are those of the shipped 32-bit program: the Windows
 # benchmarks need a host that runs 32-bit code (size and layout do not).
@@ -151,6 +151,22 @@ bench_pack() {
   local packed=$(stat -c %s "$dir/native.exe")
   printf 'size: stub + payload + notes + installer %d bytes, packed %d bytes (%+d)\n' \
     "$parts" "$packed" "$((packed - parts))"
+}
+
+# A 100 MiB download from the loopback server with the dialog, hidden and
+# with the plain platform call; the time from a cancel to the dialog's end;
+# the publisher check. The dialog needs a display: a private Xvfb, with the
+# program's windows unmanaged (no window manager to wait for).
+bench_download() {
+  build_win32 download_bench
+  . scripts/xvfb.sh
+  start_xvfb
+  run_win32 reg add 'HKCU\Software\Wine\AppDefaults\download_bench.exe\X11 Driver' \
+    /v Managed /d N /f >/dev/null
+  local status=0
+  run_win32 "$win32_dir/bin/download_bench.exe" "${DOWNLOAD_REPS:-7}" || status=$?
+  stop_xvfb
+  return $status
 }
 
 # ------------------------------------------------------------------------ main
