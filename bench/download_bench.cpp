@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "dialog_windows.h"
 #include "download/download_dialog.h"
 #include "download/downloader.h"
 #include "download/progress_class.h"
@@ -55,25 +56,12 @@ struct Figures {
   }
 };
 
-BOOL CALLBACK MatchDialog(HWND window, LPARAM found) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-      GetDlgItem(window, IDC_DOWNLOAD_PROGRESS)) {
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 HWND WaitForDialog() {
-  for (int i = 0; i < 5000; ++i) {
-    HWND found = nullptr;
-    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&found));
-    if (found) return found;
-    Sleep(2);
-  }
-  return nullptr;
+  HWND dialog = nullptr;
+  WaitFor([&] {
+    return (dialog = FindDialog(GetCurrentProcessId(), IDC_DOWNLOAD_PROGRESS)) != nullptr;
+  });
+  return dialog;
 }
 
 // The dialog for url into target; driver, when given, runs on its own thread
@@ -110,7 +98,10 @@ void Throughput(LoopbackServer& server, const std::string& target, int reps) {
   const char* const labels[] = {"dialog", "hidden", "plain URLDownloadToFileA"};
   Figures figures[3];
   for (int round = -1; round < reps; ++round) {
-    for (int mode = 0; mode < 3; ++mode) {
+    // Each round starts with another mode, so that no mode always follows
+    // the same one.
+    for (int step = 0; step < 3; ++step) {
+      const int mode = (step + round + 3) % 3;
       const std::string url = server.Url("/body?size=" + std::to_string(kBodyBytes) + "&r=" +
                                          std::to_string(round) + "_" + std::to_string(mode));
       const double start = NowMs();

@@ -27,7 +27,8 @@ HRESULT STDMETHODCALLTYPE BSCProgress::OnProgress(ULONG progress, ULONG maximum,
   if (maximum == 0) return S_OK;
   const unsigned percent = PercentComplete(progress, maximum);
   HWND dialog = request_->dialog;
-  if (!dialog) return S_OK;
+  if (!dialog || static_cast<int>(percent) == shownPercent_) return S_OK;
+  shownPercent_ = static_cast<int>(percent);
   // Sent across threads: the dialog's thread serves these also while it
   // waits for this thread to end (see the download dialog).
   SendDlgItemMessageA(dialog, IDC_DOWNLOAD_PROGRESS, PBM_SETPOS, percent, 0);

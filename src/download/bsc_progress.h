@@ -22,7 +22,10 @@ class BSCProgress : public IBindStatusCallback {
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return E_NOTIMPL; }
   // E_ABORT once the request is cancelled (reported as "ABORT" each time);
   // otherwise, when the total size is known, puts the percentage received on
-  // control 1000 and as "N% complete" on control 1001 of the dialog.
+  // control 1000 and as "N% complete" on control 1001 of the dialog. A
+  // percentage the dialog shows already is not sent again: each update
+  // crosses to the dialog's thread and back, and a download brings a
+  // notification every few KiB.
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG maximum, ULONG statusCode,
                                        LPCWSTR statusText) override;
   HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return E_NOTIMPL; }
@@ -34,6 +37,7 @@ class BSCProgress : public IBindStatusCallback {
 
  private:
   DownloadRequest* request_;
+  int shownPercent_ = -1;  // what this callback last put on the dialog
 };
 
 // The percentage of progress in maximum (both non-zero-checked by the
