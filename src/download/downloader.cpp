@@ -7,20 +7,26 @@
 namespace {
 // What a missing URL library reports as the download's result.
 constexpr HRESULT kNoUrlLibrary = static_cast<HRESULT>(0x8007007E);  // from ERROR_MOD_NOT_FOUND
+
+HRESULT Download(DownloadRequest* request) {
+  // Wine's URL library reports success for an empty target, though no file
+  // was asked for: a download without a file is refused here.
+  if (!request->targetPath || !request->targetPath[0]) return E_INVALIDARG;
+  UrlDownloadToFileFn download = UrlDownloadToFileFunction();
+  if (!download) return kNoUrlLibrary;
+  BSCProgress callback(request);
+  return download(nullptr, request->address, request->targetPath, 0, &callback);
+}
 }  // namespace
 
 int Downloader(DownloadRequest* request) {
-  BSCProgress callback(request);
-  UrlDownloadToFileFn download = UrlDownloadToFileFunction();
-  const HRESULT result =
-      download ? download(nullptr, request->address, request->targetPath, 0, &callback)
-               : kNoUrlLibrary;
+  const HRESULT result = Download(request);
   if (result == S_OK) return 0;
   ReportError("Downloader - URLDownloadToFile(%s) failed, %d", request->address,
               static_cast<int>(result));
   // A failed or cancelled download leaves what had arrived; nobody may take
   // it for the program.
-  DeleteFileA(request->targetPath);
+  if (request->targetPath) DeleteFileA(request->targetPath);
   return -1;
 }
 

@@ -8,6 +8,7 @@
 // platform reported the file written; -1 otherwise, after reporting
 // "Downloader - URLDownloadToFile(<address>) failed, <result>" (a cancel
 // prints -2147467260) and deleting whatever part of the file was written.
+// An empty target path fails the same way without a request (-2147024809).
 // An HTTP error status is not a failure here: the platform writes the error
 // page and reports success, so the caller must check what it got.
 int Downloader(DownloadRequest* request);

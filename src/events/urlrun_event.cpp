@@ -40,7 +40,10 @@ struct DownloadTarget {
 
   DownloadTarget() {
     const DWORD length = GetTempPathA(MAX_PATH, directory);
-    if (length == 0 || length >= MAX_PATH) directory[0] = '\0';
+    if (length == 0 || length >= MAX_PATH) {
+      directory[0] = '\0';  // not "" for GetTempFileNameA: that is the current directory
+      return;
+    }
     if (!GetTempFileNameA(directory, "plr", 0, placeholder)) {
       placeholder[0] = '\0';
       return;
@@ -111,11 +114,8 @@ int UrlRunEvent(EventContext& event) {
     return -1;
   }
 
+  // A file that cannot be held cannot be vouched for either.
   HANDLE held = HoldFile(target.path);
-  if (held == INVALID_HANDLE_VALUE) {
-    ReportError("URLRUN - CreateFile failed name=%s, GetLastError()=%d", target.path,
-                static_cast<int>(GetLastError()));
-  }
   if (held == INVALID_HANDLE_VALUE || !IsAcceptedPublisher(target.path)) {
     ReportError("%s is not authenticated", target.path);
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
