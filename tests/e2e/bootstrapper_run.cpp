@@ -14,6 +14,62 @@ void PackBootstrapper(const std::string& path, const std::string* payload) {
   ASSERT_TRUE(WriteEditedCopy(BuiltProgram("bootstrapper.exe"), path, {edit}, &error)) << error;
 }
 
+namespace {
+// The Unix file system, seen from Wine on drive Z:.
+std::string OnDriveZ(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+}  // namespace
+
+bool ScreenshotToolsPresent() {
+  for (const char* tool : {"/bin/sh", "/usr/bin/xwd", "/usr/bin/convert"})
+    if (GetFileAttributesA(OnDriveZ(tool).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  return true;
+}
+
+// Wine's handle to a Unix program does not follow it to its end: the script
+// moves its finished picture into place and this waits for that name.
+bool TakeScreenshot(const std::string& pngPath, std::string* error,
+                    const std::string& virtualDesktop) {
+  const std::string directory = pngPath.substr(0, pngPath.find_last_of('/'));
+  const std::string part = pngPath + ".part";
+  DeleteFileA(OnDriveZ(pngPath).c_str());
+  std::string script = "/bin/mkdir -p '" + directory + "' && /usr/bin/xwd -root -silent | ";
+  if (virtualDesktop.empty()) {
+    script += "/usr/bin/convert xwd:- png:'" + part + "'";
+  } else {
+    script += "/usr/bin/convert xwd:- -crop " + virtualDesktop + "+0+0 +repage png:'" + part +
+              ".png' && bg=$(/usr/bin/convert '" + part +
+              ".png' -format '%[pixel:p{0,0}]' info:) && /usr/bin/convert '" + part +
+              ".png' -trim +repage -bordercolor \\\"$bg\\\" -border 24 png:'" + part +
+              "' && /bin/rm -f '" + part + ".png'";
+  }
+  std::string commandLine = "/bin/sh -c \"" + script + " && /bin/mv '" + part + "' '" + pngPath +
+                            "'\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    *error = "CreateProcess of /bin/sh failed: " + std::to_string(GetLastError());
+    return false;
+  }
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  const ULONGLONG deadline = GetTickCount64() + 15000;
+  while (GetFileAttributesA(OnDriveZ(pngPath).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount64() >= deadline) {
+      *error = "no picture at " + pngPath + " after 15 s";
+      return false;
+    }
+    Sleep(20);
+  }
+  return true;
+}
+
 std::vector<std::string> AnswerErrorBoxes(DWORD processId, DWORD timeoutMs,
                                           const std::function<void(const std::string&)>& inspect) {
   std::vector<std::string> texts;

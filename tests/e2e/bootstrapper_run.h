@@ -34,6 +34,17 @@ struct HeldRun {
 HeldRun RunHeldAtFirstOutput(const std::string& commandLine, DWORD timeoutMs,
                              const std::function<void()>& whileHeld);
 
+// Whether the X tools that TakeScreenshot runs (as Unix programs, which
+// Wine can start) are there.
+bool ScreenshotToolsPresent();
+
+// Writes a PNG of the X screen to pngPath (a Unix path). With
+// virtualDesktop ("1023x767"), only that Wine virtual desktop at the screen's
+// top left corner, trimmed to its windows with a margin of its background.
+// False with the reason on failure.
+bool TakeScreenshot(const std::string& pngPath, std::string* error,
+                    const std::string& virtualDesktop = std::string());
+
 // Wine waits up to 2 s for a window manager when a managed window closes, and
 // Xvfb has none: while this lives, the windows of programs with this file
 // name (message boxes, the status window) are unmanaged (a Wine setting for

@@ -39,52 +39,6 @@ std::string Payload(const std::string& runAttributes) {
          runAttributes + "</event></payload>";
 }
 
-// The X tools run as Unix programs, seen from Wine on drive Z:.
-std::string OnDriveZ(const std::string& unixPath) {
-  std::string path = "Z:" + unixPath;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
-bool ScreenshotToolsPresent() {
-  for (const char* tool : {"/bin/sh", "/usr/bin/xwd", "/usr/bin/convert"})
-    if (GetFileAttributesA(OnDriveZ(tool).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-  return true;
-}
-
-// Writes a PNG of the whole X screen to pngPath (a Unix path). Wine starts
-// Unix programs, but the handle it gives does not follow them to their end:
-// the script moves its finished picture into place and the test waits for
-// that name.
-bool TakeScreenshot(const std::string& pngPath, std::string* error) {
-  const std::string directory = pngPath.substr(0, pngPath.find_last_of('/'));
-  const std::string part = pngPath + ".part";
-  DeleteFileA(OnDriveZ(pngPath).c_str());
-  std::string commandLine = "/bin/sh -c \"/bin/mkdir -p '" + directory +
-                            "' && /usr/bin/xwd -root -silent | /usr/bin/convert xwd:- png:'" +
-                            part + "' && /bin/mv '" + part + "' '" + pngPath + "'\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
-    *error = "CreateProcess of /bin/sh failed: " + std::to_string(GetLastError());
-    return false;
-  }
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  const ULONGLONG deadline = GetTickCount64() + 10000;
-  while (GetFileAttributesA(OnDriveZ(pngPath).c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if (GetTickCount64() >= deadline) {
-      *error = "no picture at " + pngPath + " after 10 s";
-      return false;
-    }
-    Sleep(20);
-  }
-  return true;
-}
-
 std::string WindowText(HWND window) {
   char text[256] = {};
   GetWindowTextA(window, text, sizeof text);

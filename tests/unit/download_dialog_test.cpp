@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "case_name.h"
+#include "dialog_windows.h"
 #include "download/bsc_progress.h"
 #include "download/downloader.h"
 #include "download/progress_class.h"
@@ -34,40 +35,7 @@ constexpr char kStatus[] = "Getting the test program";
 constexpr char kAbortResult[] = "-2147467260";  // E_ABORT
 constexpr DWORD kDialogLimitMs = 60000;
 
-BOOL CALLBACK MatchDownloadDialog(HWND window, LPARAM found) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  char className[16] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (process == GetCurrentProcessId() && strcmp(className, "#32770") == 0 &&
-      IsWindowVisible(window) && GetDlgItem(window, IDC_DOWNLOAD_PROGRESS)) {
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND FindDownloadDialog() {
-  HWND found = nullptr;
-  EnumWindows(MatchDownloadDialog, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-template <typename Done>
-bool WaitFor(Done done, DWORD timeoutMs = 10000) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (!done()) {
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(2);
-  }
-  return true;
-}
-
-std::string ItemText(HWND dialog, int id) {
-  char text[256] = {};
-  GetDlgItemTextA(dialog, id, text, sizeof text);
-  return text;
-}
+HWND FindDownloadDialog() { return FindDialog(GetCurrentProcessId(), IDC_DOWNLOAD_PROGRESS); }
 
 int BarPosition(HWND dialog) {
   return static_cast<int>(SendDlgItemMessageA(dialog, IDC_DOWNLOAD_PROGRESS, PBM_GETPOS, 0, 0));
@@ -224,10 +192,8 @@ TEST_F(DownloadDialogTest, ShowsTheRequestAndFollowsTheBytes) {
   HWND seen = nullptr;
   const DialogRun run = RunDialog(&request, [&](HWND dialog) {
     seen = dialog;
-    char title[64] = {};
-    GetWindowTextA(dialog, title, sizeof title);
-    EXPECT_STREQ(kTitle, title);
-    EXPECT_EQ(kStatus, ItemText(dialog, IDC_DOWNLOAD_STATUS));
+    EXPECT_EQ(kTitle, WindowText(dialog));
+    EXPECT_EQ(kStatus, DialogItemText(dialog, IDC_DOWNLOAD_STATUS));
     RECT frame;
     GetWindowRect(dialog, &frame);
     EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) + frame.left - frame.right) >> 1, frame.left);
@@ -237,8 +203,8 @@ TEST_F(DownloadDialogTest, ShowsTheRequestAndFollowsTheBytes) {
     // 999 of 1000 bytes are in; the server holds the last one. (The bar is
     // set just before the line.)
     EXPECT_TRUE(WaitFor([&] {
-      return BarPosition(dialog) == 99 && ItemText(dialog, IDC_DOWNLOAD_PERCENT) == "99% complete";
-    })) << BarPosition(dialog) << ", " << ItemText(dialog, IDC_DOWNLOAD_PERCENT);
+      return BarPosition(dialog) == 99 && DialogItemText(dialog, IDC_DOWNLOAD_PERCENT) == "99% complete";
+    })) << BarPosition(dialog) << ", " << DialogItemText(dialog, IDC_DOWNLOAD_PERCENT);
     server_.Resume();
   });
   EXPECT_EQ(0, run.result);
@@ -317,7 +283,7 @@ TEST_F(DownloadDialogTest, CancelWhileAnUpdateIsPendingDoesNotDeadlock) {
     const std::string target = "/flood?size=268435456&round=" + std::to_string(round);
     DownloadRequest request = Request(server_.Url(target));
     const DialogRun run = RunDialog(&request, [&](HWND dialog) {
-      EXPECT_TRUE(WaitFor([&] { return !ItemText(dialog, IDC_DOWNLOAD_PERCENT).empty(); }))
+      EXPECT_TRUE(WaitFor([&] { return !DialogItemText(dialog, IDC_DOWNLOAD_PERCENT).empty(); }))
           << "no progress shown";
       PostMessageA(dialog, kCancelWhileUpdating, 0, 0);
     });
@@ -332,8 +298,7 @@ TEST_F(DownloadDialogTest, CancelWhileAnUpdateIsPendingDoesNotDeadlock) {
 }
 
 // Downloads that end by themselves: the dialog ends at the first poll after
-// the thread, with the thread's result; the same work without a dialog gives
-// the same result on the calling thread.
+// the thread, with the thread's result.
 struct EndCase {
   const char* what;
   std::string (*url)(const LoopbackServer& server);
@@ -364,15 +329,6 @@ TEST_P(EndsByItself, InTheDialog) {
   EXPECT_LE(run.pollsAfterEnd, 1);
   EXPECT_TRUE(run.threadEnded);
   EXPECT_TRUE(run.threadCleared);
-}
-
-TEST_P(EndsByItself, Hidden) {
-  DownloadRequest request = Request(GetParam().url(server_));
-  ReportCapture capture;
-  const int result = Downloader(&request);
-  Expect(result, capture.errors());
-  EXPECT_EQ(nullptr, gDownloadThread);
-  EXPECT_EQ(nullptr, FindDownloadDialog());
 }
 
 std::string NoFile() { return "<no file>"; }
@@ -507,7 +463,7 @@ TEST_P(ProgressNotification, UpdatesTheDialog) {
   ReportCapture capture;
   EXPECT_EQ(c.result, callback.OnProgress(c.progress, c.maximum, BINDSTATUS_DOWNLOADINGDATA, L""));
   EXPECT_EQ(c.bar, BarPosition(dialog));
-  EXPECT_EQ(c.line, ItemText(dialog, IDC_DOWNLOAD_PERCENT));
+  EXPECT_EQ(c.line, DialogItemText(dialog, IDC_DOWNLOAD_PERCENT));
   EXPECT_EQ(c.cancelled ? std::vector<std::string>{"ABORT"} : std::vector<std::string>{},
             capture.errors());
   DestroyWindow(dialog);

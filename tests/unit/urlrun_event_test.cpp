@@ -16,6 +16,7 @@
 #include "case_name.h"
 #include "child_program/child_orders.h"
 #include "common/fixture_clock.h"
+#include "dialog_windows.h"
 #include "download/download_dialog.h"
 #include "driver/report.h"
 #include "driver/state.h"
@@ -73,35 +74,6 @@ std::string Normalised(std::string text) {
     text.replace(at, end + 4 - at, "<target>");
   }
   return text;
-}
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM found) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  char className[16] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (process == GetCurrentProcessId() && strcmp(className, "#32770") == 0) {
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// This process's dialog window, visible or not, or null.
-HWND FindDialog() {
-  HWND found = nullptr;
-  EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-template <typename Done>
-bool WaitFor(Done done, DWORD timeoutMs = 10000) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (!done()) {
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(2);
-  }
-  return true;
 }
 
 std::function<void(const char*)> gOnAccepted;
@@ -242,6 +214,16 @@ INSTANTIATE_TEST_SUITE_P(
                     {"Downloader - URLDownloadToFile(<src>) failed, -2146697208",
                      "DOWNLOAD CANCELED OR ENCOUNTERED ERROR"},
                     0, false},
+        // A temporary directory that does not exist: no name, no download.
+        FailureCase{"no temporary name",
+                    [](UrlRunTest& t) {
+                      SetEnvironmentVariableA("TMP", (t.temp_ + "missing\\").c_str());
+                      return t.Hidden(kKorvexPeriod);
+                    },
+                    kLocalMachine,
+                    {"Downloader - URLDownloadToFile(<src>) failed, -2147024809",
+                     "DOWNLOAD CANCELED OR ENCOUNTERED ERROR"},
+                    0, false},
         // The platform writes the server's error page as the program and
         // reports success; the publisher check rejects it.
         FailureCase{"server answers 404",
@@ -365,61 +347,55 @@ TEST_F(UrlRunTest, AProgramThatCannotBeDeletedAfterItsRunIsReportedAndTheEventGo
   EXPECT_EQ(Messages{}, ListDirectory(temp_)) << "the .TMP name is left";
 }
 
-// --- The dialog, or none.
-TEST_F(UrlRunTest, HiddenDownloadShowsNoWindowAndStartsNoThread) {
+// --- The dialog, or none: hidden "1" downloads on this thread without any
+// window; every other value, none included, shows the dialog. Seen while the
+// server holds the body.
+struct HiddenCase {
+  const char* what;
+  const char* element;
+  bool dialog;
+};
+
+class UrlRunHidden : public UrlRunTest, public testing::WithParamInterface<HiddenCase> {};
+
+TEST_P(UrlRunHidden, ShowsTheDialogUnlessHiddenIsOne) {
+  const HiddenCase& c = GetParam();
   ProgramWritesInstallPath();
-  std::atomic<bool> done{false};
-  bool windowSeen = false, threadSeen = false;
+  const DWORD self = GetCurrentProcessId();
+  bool dialogSeen = false, threadSeen = false;
+  std::string title, status;
   std::thread watch([&] {
     EXPECT_TRUE(server_.WaitForLine("held "));
-    while (!done) {
-      windowSeen = windowSeen || FindDialog() != nullptr;
-      threadSeen = threadSeen || gDownloadThread != nullptr;
-      if (server_.WaitForLine("held ", 0) && !windowSeen) server_.Resume();
-      Sleep(2);
-    }
-  });
-  EXPECT_EQ(0, Run(Served(kKorvexPeriod, "?hold=100000") + kTitleStatus + "<hidden>1</hidden>"));
-  done = true;
-  watch.join();
-  EXPECT_FALSE(windowSeen);
-  EXPECT_FALSE(threadSeen);
-  EXPECT_EQ(1u, orders_.Runs().size());
-}
-
-// Any hidden value but "1" shows the dialog.
-std::string HiddenValueName(const testing::TestParamInfo<const char*>& info) {
-  static const char* const kNames[] = {"absent", "empty", "zero", "yes", "eleven"};
-  return kNames[info.index];
-}
-
-class UrlRunDialog : public UrlRunTest, public testing::WithParamInterface<const char*> {};
-
-TEST_P(UrlRunDialog, ShowsTheDownloadDialog) {
-  ProgramWritesInstallPath();
-  std::string title, status;
-  std::thread drive([&] {
     HWND dialog = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (dialog = FindDialog()) && IsWindowVisible(dialog); }));
-    char text[64] = {};
-    GetWindowTextA(dialog, text, sizeof text);
-    title = text;
-    GetDlgItemTextA(dialog, IDC_DOWNLOAD_STATUS, text, sizeof text);
-    status = text;
+    if (c.dialog) {
+      EXPECT_TRUE(WaitFor([&] {
+        return (dialog = FindDialog(self, IDC_DOWNLOAD_PROGRESS)) != nullptr;
+      }));
+    }
+    dialogSeen = FindDialog(self, IDC_DOWNLOAD_PROGRESS, true) != nullptr;
+    threadSeen = gDownloadThread != nullptr;
+    title = WindowText(dialog);
+    status = DialogItemText(dialog, IDC_DOWNLOAD_STATUS);
     server_.Resume();
   });
-  EXPECT_EQ(0, Run(Served(kTessaly, "?hold=100000") + kTitleStatus + GetParam()));
-  drive.join();
-  EXPECT_EQ("Test title", title);
-  EXPECT_EQ("Getting it", status);
+  EXPECT_EQ(0, Run(Served(kTessaly, "?hold=100000") + kTitleStatus + c.element));
+  watch.join();
+  EXPECT_EQ(c.dialog, dialogSeen);
+  EXPECT_EQ(c.dialog, threadSeen);
+  EXPECT_EQ(c.dialog ? "Test title" : "", title);
+  EXPECT_EQ(c.dialog ? "Getting it" : "", status);
   EXPECT_EQ(1u, orders_.Runs().size());
   EXPECT_EQ(nullptr, gDownloadThread);
 }
 
-INSTANTIATE_TEST_SUITE_P(HiddenValues, UrlRunDialog,
-                         testing::Values("", "<hidden></hidden>", "<hidden>0</hidden>",
-                                         "<hidden>yes</hidden>", "<hidden>11</hidden>"),
-                         HiddenValueName);
+INSTANTIATE_TEST_SUITE_P(
+    Values, UrlRunHidden,
+    testing::Values(HiddenCase{"one", "<hidden>1</hidden>", false},
+                    HiddenCase{"absent", "", true},
+                    HiddenCase{"empty", "<hidden></hidden>", true},
+                    HiddenCase{"zero", "<hidden>0</hidden>", true},
+                    HiddenCase{"eleven", "<hidden>11</hidden>", true}),
+    CaseName<HiddenCase>);
 
 // The user cancels: nothing is checked or started. The cancel is known to be
 // in force before the server goes on: a message sent after the cancel
@@ -439,7 +415,9 @@ TEST_F(UrlRunTest, CancelledDownloadStartsNothing) {
   HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, SeeCancel, nullptr, GetCurrentThreadId());
   std::thread drive([&] {
     HWND dialog = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (dialog = FindDialog()) && IsWindowVisible(dialog); }));
+    EXPECT_TRUE(WaitFor([&] {
+      return (dialog = FindDialog(GetCurrentProcessId(), IDC_DOWNLOAD_PROGRESS)) != nullptr;
+    }));
     EXPECT_TRUE(server_.WaitForLine("held "));
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitFor([] { return gCancelTaken.load(); }));
