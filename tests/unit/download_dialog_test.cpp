@@ -51,25 +51,29 @@ std::string FileBytes(const std::string& path) {
 // sent by the download thread is pending, then cancel.
 constexpr UINT kCancelWhileUpdating = WM_APP + 1;
 
-// What the hooks saw during one dialog.
-struct Watch {
-  HANDLE thread = nullptr;  // a handle of our own to the download thread
+// What one dialog did, as the hooks on its thread saw it.
+struct DialogRun {
+  INT_PTR result = 0;
+  HANDLE thread = nullptr;      // a handle of our own to the download thread
+  bool threadEnded = false;     // it had ended when the dialog returned
+  bool threadCleared = false;   // and the process-wide handle was cleared
   std::atomic<int> polls{0};
-  std::atomic<int> pollsAfterEnd{0};
-  bool updatePending = false;
+  int pollsAfterEnd = 0;        // polls that found the thread ended
+  bool updatePending = false;   // an update was pending at kCancelWhileUpdating
   std::vector<int> barPositions;  // every PBM_SETPOS the bar received
   int lineTexts = 0;              // every text the percent line received
+  std::vector<std::string> errors;
 };
-Watch* gWatch = nullptr;
+DialogRun* gRun = nullptr;
 
 // Sees every message sent to the dialog's controls, from either thread.
 LRESULT CALLBACK WatchControlUpdates(int code, WPARAM, LPARAM parameter) {
   const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(parameter);
-  if (code == HC_ACTION && gWatch) {
+  if (code == HC_ACTION && gRun) {
     const int id = GetDlgCtrlID(sent->hwnd);
     if (id == IDC_DOWNLOAD_PROGRESS && sent->message == PBM_SETPOS)
-      gWatch->barPositions.push_back(static_cast<int>(sent->wParam));
-    if (id == IDC_DOWNLOAD_PERCENT && sent->message == WM_SETTEXT) ++gWatch->lineTexts;
+      gRun->barPositions.push_back(static_cast<int>(sent->wParam));
+    if (id == IDC_DOWNLOAD_PERCENT && sent->message == WM_SETTEXT) ++gRun->lineTexts;
   }
   return CallNextHookEx(nullptr, code, 0, parameter);
 }
@@ -81,44 +85,32 @@ bool WaitForPendingUpdate(DWORD timeoutMs) {
 
 LRESULT CALLBACK WatchDialogMessages(int code, WPARAM removal, LPARAM parameter) {
   MSG* message = reinterpret_cast<MSG*>(parameter);
-  if (code == HC_ACTION && removal == PM_REMOVE && gWatch) {
-    if (!gWatch->thread && gDownloadThread)
-      DuplicateHandle(GetCurrentProcess(), gDownloadThread, GetCurrentProcess(), &gWatch->thread,
+  if (code == HC_ACTION && removal == PM_REMOVE && gRun) {
+    if (!gRun->thread && gDownloadThread)
+      DuplicateHandle(GetCurrentProcess(), gDownloadThread, GetCurrentProcess(), &gRun->thread,
                       SYNCHRONIZE, FALSE, 0);
     if (message->message == WM_TIMER) {
-      ++gWatch->polls;
+      ++gRun->polls;
       if (gDownloadThread && WaitForSingleObject(gDownloadThread, 0) == WAIT_OBJECT_0)
-        ++gWatch->pollsAfterEnd;
+        ++gRun->pollsAfterEnd;
     }
     if (message->message == kCancelWhileUpdating) {
       message->message = WM_NULL;
-      gWatch->updatePending = WaitForPendingUpdate(10000);
+      gRun->updatePending = WaitForPendingUpdate(10000);
       SendMessageA(message->hwnd, WM_COMMAND, IDCANCEL, 0);
     }
   }
   return CallNextHookEx(nullptr, code, removal, parameter);
 }
 
-struct DialogRun {
-  INT_PTR result = 0;
-  bool threadEnded = false;    // the download thread had ended when the dialog returned
-  bool threadCleared = false;  // and the process-wide handle was cleared
-  int polls = 0;
-  int pollsAfterEnd = 0;
-  bool updatePending = false;
-  std::vector<int> barPositions;
-  int lineTexts = 0;
-  std::vector<std::string> errors;
-};
-
-// Shows the dialog for request on this thread; driver, when given, runs on a
-// thread of its own with the dialog once it is visible. A dialog that does
+// Shows the dialog for request on this thread and records what it did in
+// run; driver, when given, runs on a thread of its own with the dialog once
+// it is visible. A dialog that does
 // not end within a minute means a deadlock: the test program then ends at
 // once rather than hang until CTest's time-out.
-DialogRun RunDialog(DownloadRequest* request, const std::function<void(HWND)>& driver) {
-  DialogRun run;
-  Watch watch;
-  gWatch = &watch;
+void RunDialog(DownloadRequest* request, const std::function<void(HWND)>& driver,
+               DialogRun* run) {
+  gRun = run;
   ReportCapture capture;
   HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, WatchDialogMessages, nullptr, GetCurrentThreadId());
   HHOOK sentHook =
@@ -139,23 +131,17 @@ DialogRun RunDialog(DownloadRequest* request, const std::function<void(HWND)>& d
       TerminateProcess(GetCurrentProcess(), 3);
     }
   });
-  run.result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DOWNLOAD), nullptr,
-                               DownloadDlgProc, reinterpret_cast<LPARAM>(request));
+  run->result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DOWNLOAD),
+                                nullptr, DownloadDlgProc, reinterpret_cast<LPARAM>(request));
   ended = true;
   drive.join();
   UnhookWindowsHookEx(hook);
   UnhookWindowsHookEx(sentHook);
-  gWatch = nullptr;
-  run.threadEnded = watch.thread && WaitForSingleObject(watch.thread, 0) == WAIT_OBJECT_0;
-  if (watch.thread) CloseHandle(watch.thread);
-  run.threadCleared = gDownloadThread == nullptr;
-  run.polls = watch.polls;
-  run.pollsAfterEnd = watch.pollsAfterEnd;
-  run.updatePending = watch.updatePending;
-  run.barPositions = watch.barPositions;
-  run.lineTexts = watch.lineTexts;
-  run.errors = capture.errors();
-  return run;
+  gRun = nullptr;
+  run->threadEnded = run->thread && WaitForSingleObject(run->thread, 0) == WAIT_OBJECT_0;
+  if (run->thread) CloseHandle(run->thread);
+  run->threadCleared = gDownloadThread == nullptr;
+  run->errors = capture.errors();
 }
 
 // Every report of a cancelled download: "ABORT" at each notification that
@@ -190,7 +176,8 @@ class DownloadDialogTest : public testing::Test {
 TEST_F(DownloadDialogTest, ShowsTheRequestAndFollowsTheBytes) {
   DownloadRequest request = Request(server_.Url("/body?size=1000&hold=999"));
   HWND seen = nullptr;
-  const DialogRun run = RunDialog(&request, [&](HWND dialog) {
+  DialogRun run;
+  RunDialog(&request, [&](HWND dialog) {
     seen = dialog;
     EXPECT_EQ(kTitle, WindowText(dialog));
     EXPECT_EQ(kStatus, DialogItemText(dialog, IDC_DOWNLOAD_STATUS));
@@ -206,7 +193,7 @@ TEST_F(DownloadDialogTest, ShowsTheRequestAndFollowsTheBytes) {
       return BarPosition(dialog) == 99 && DialogItemText(dialog, IDC_DOWNLOAD_PERCENT) == "99% complete";
     })) << BarPosition(dialog) << ", " << DialogItemText(dialog, IDC_DOWNLOAD_PERCENT);
     server_.Resume();
-  });
+  }, &run);
   EXPECT_EQ(0, run.result);
   EXPECT_EQ(seen, request.dialog);
   EXPECT_EQ(LoopbackBody(1000), FileBytes(target_));
@@ -226,7 +213,8 @@ TEST_F(DownloadDialogTest, ShowsTheRequestAndFollowsTheBytes) {
 
 TEST_F(DownloadDialogTest, BodyWithoutLengthLeavesBarAndLineAlone) {
   DownloadRequest request = Request(server_.Url("/body?size=300000&length=0&chunk=4096"));
-  const DialogRun run = RunDialog(&request, nullptr);
+  DialogRun run;
+  RunDialog(&request, nullptr, &run);
   EXPECT_EQ(0, run.result);
   EXPECT_EQ(LoopbackBody(300000), FileBytes(target_));
   // Only the dialog's own start at 0; no notification touched either control.
@@ -247,12 +235,13 @@ class CancelDownload : public DownloadDialogTest, public testing::WithParamInter
 
 TEST_P(CancelDownload, EndsWithMinusOneAndLeavesNoFile) {
   DownloadRequest request = Request(server_.Url("/body?size=1000000&hold=0"));
-  const DialogRun run = RunDialog(&request, [&](HWND dialog) {
+  DialogRun run;
+  RunDialog(&request, [&](HWND dialog) {
     EXPECT_TRUE(server_.WaitForLine("held "));
     GetParam().act(dialog);
     EXPECT_TRUE(WaitFor([&] { return request.cancel.load() == 1; })) << "no cancel arrived";
     server_.Resume();
-  });
+  }, &run);
   EXPECT_EQ(-1, run.result);
   ExpectCancelReports(run.errors, url_);
   EXPECT_FALSE(FileExists(target_)) << "the partial file is left";
@@ -282,11 +271,12 @@ TEST_F(DownloadDialogTest, CancelWhileAnUpdateIsPendingDoesNotDeadlock) {
     // bounds that.
     const std::string target = "/flood?size=268435456&round=" + std::to_string(round);
     DownloadRequest request = Request(server_.Url(target));
-    const DialogRun run = RunDialog(&request, [&](HWND dialog) {
+    DialogRun run;
+    RunDialog(&request, [&](HWND dialog) {
       EXPECT_TRUE(WaitFor([&] { return !DialogItemText(dialog, IDC_DOWNLOAD_PERCENT).empty(); }))
           << "no progress shown";
       PostMessageA(dialog, kCancelWhileUpdating, 0, 0);
-    });
+    }, &run);
     EXPECT_TRUE(run.updatePending) << "no progress update was pending at the cancel";
     EXPECT_EQ(-1, run.result);
     ExpectCancelReports(run.errors, url_);
@@ -324,7 +314,8 @@ class EndsByItself : public DownloadDialogTest, public testing::WithParamInterfa
 
 TEST_P(EndsByItself, InTheDialog) {
   DownloadRequest request = Request(GetParam().url(server_));
-  const DialogRun run = RunDialog(&request, nullptr);
+  DialogRun run;
+  RunDialog(&request, nullptr, &run);
   Expect(static_cast<int>(run.result), run.errors);
   EXPECT_LE(run.pollsAfterEnd, 1);
   EXPECT_TRUE(run.threadEnded);
@@ -361,74 +352,32 @@ INSTANTIATE_TEST_SUITE_P(
                 [] { return LoopbackBody(100000); }, nullptr}),
     CaseName<EndCase>);
 
-// The dialog's own failures, made with this program's imports of the two
-// thread functions it calls.
+// Without a download thread (made with this program's import of
+// CreateThread): every poll fails and starts the timer again until the user
+// cancels, and both waits fail at once.
 HANDLE WINAPI FailingCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID,
                                   DWORD, LPDWORD) {
   SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return nullptr;
 }
 
-BOOL WINAPI FailingGetExitCodeThread(HANDLE, LPDWORD) {
-  SetLastError(ERROR_ACCESS_DENIED);
-  return FALSE;
-}
-
-class ImportReplaced {
- public:
-  ImportReplaced(const char* function, void* replacement)
-      : function_(function), original_(ReplaceImport("kernel32.dll", function, replacement)) {}
-  ~ImportReplaced() {
-    if (original_) ReplaceImport("kernel32.dll", function_, original_);
-  }
-  bool replaced() const { return original_ != nullptr; }
-
- private:
-  const char* function_;
-  void* original_;
-};
-
 TEST_F(DownloadDialogTest, WithoutAThreadPollsUntilCancelled) {
-  ImportReplaced failing("CreateThread", reinterpret_cast<void*>(FailingCreateThread));
-  ASSERT_TRUE(failing.replaced());
+  void* original =
+      ReplaceImport("kernel32.dll", "CreateThread", reinterpret_cast<void*>(FailingCreateThread));
+  ASSERT_NE(nullptr, original);
   DownloadRequest request = Request(server_.Url("/body?size=10"));
-  const DialogRun run = RunDialog(&request, [&](HWND dialog) {
-    // Every poll fails and starts the timer again.
-    EXPECT_TRUE(WaitFor([&] { return gWatch && gWatch->polls >= 3; }));
+  DialogRun run;
+  RunDialog(&request, [&](HWND dialog) {
+    EXPECT_TRUE(WaitFor([&] { return gRun && gRun->polls >= 3; }));
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-  });
+  }, &run);
+  ReplaceImport("kernel32.dll", "CreateThread", original);
   EXPECT_EQ(-1, run.result);
-  // The cancel's wait and the destruction's wait both fail at once.
   const std::string waitFailed = "WaitForSingleObject failed, GetLastError()=" +
                                  std::to_string(ERROR_INVALID_HANDLE);
   EXPECT_EQ((std::vector<std::string>{waitFailed, waitFailed}), run.errors);
   EXPECT_TRUE(server_.Requests().empty());
   EXPECT_TRUE(run.threadCleared);
-}
-
-TEST_F(DownloadDialogTest, UnreadableExitCodeLeavesTheDialogOpenUntilCancelled) {
-  ImportReplaced failing("GetExitCodeThread", reinterpret_cast<void*>(FailingGetExitCodeThread));
-  ASSERT_TRUE(failing.replaced());
-  DownloadRequest request = Request(server_.Url("/body?size=10"));
-  const DialogRun run = RunDialog(&request, [&](HWND dialog) {
-    EXPECT_TRUE(WaitFor([&] {
-      return gWatch && gWatch->thread && WaitForSingleObject(gWatch->thread, 0) == WAIT_OBJECT_0;
-    })) << "the download did not end";
-    // The poll that found it ended was the last: ten poll periods pass
-    // without another (while the timer ran, they never would).
-    EXPECT_TRUE(WaitFor([&] {
-      const int before = gWatch->polls;
-      Sleep(10 * kDownloadPollMs);
-      return gWatch->polls == before;
-    })) << "the dialog goes on polling";
-    EXPECT_TRUE(IsWindowVisible(dialog));
-    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-  });
-  EXPECT_EQ(-1, run.result);
-  EXPECT_EQ((std::vector<std::string>{"GetExitCodeThread failed, GetLastError() = " +
-                                      std::to_string(ERROR_ACCESS_DENIED)}),
-            run.errors);
-  EXPECT_TRUE(run.threadEnded);
 }
 
 // BSCProgress on a dialog of its own (no thread): what each notification

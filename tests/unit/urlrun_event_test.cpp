@@ -397,47 +397,6 @@ INSTANTIATE_TEST_SUITE_P(
                     HiddenCase{"eleven", "<hidden>11</hidden>", true}),
     CaseName<HiddenCase>);
 
-// The user cancels: nothing is checked or started. The cancel is known to be
-// in force before the server goes on: a message sent after the cancel
-// command was taken from the queue can only be served inside the cancel's
-// wait for the download thread.
-std::atomic<bool> gCancelTaken{false};
-LRESULT CALLBACK SeeCancel(int code, WPARAM removal, LPARAM parameter) {
-  const MSG* message = reinterpret_cast<const MSG*>(parameter);
-  if (code == HC_ACTION && removal == PM_REMOVE && message->message == WM_COMMAND &&
-      LOWORD(message->wParam) == IDCANCEL)
-    gCancelTaken = true;
-  return CallNextHookEx(nullptr, code, removal, parameter);
-}
-
-TEST_F(UrlRunTest, CancelledDownloadStartsNothing) {
-  gCancelTaken = false;
-  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, SeeCancel, nullptr, GetCurrentThreadId());
-  std::thread drive([&] {
-    HWND dialog = nullptr;
-    EXPECT_TRUE(WaitFor([&] {
-      return (dialog = FindDialog(GetCurrentProcessId(), IDC_DOWNLOAD_PROGRESS)) != nullptr;
-    }));
-    EXPECT_TRUE(server_.WaitForLine("held "));
-    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(WaitFor([] { return gCancelTaken.load(); }));
-    SendMessageA(dialog, WM_NULL, 0, 0);
-    server_.Resume();
-  });
-  const int result = Run(Served(kKorvexPeriod, "?hold=0") + kTitleStatus);
-  drive.join();
-  UnhookWindowsHookEx(hook);
-  EXPECT_EQ(-1, result);
-  Messages reports = Reported();
-  ASSERT_GE(reports.size(), 3u);
-  EXPECT_EQ("ABORT", reports[0]);
-  EXPECT_EQ("Downloader - URLDownloadToFile(" + src_ + ") failed, -2147467260",
-            reports[reports.size() - 2]);
-  EXPECT_EQ("DOWNLOAD CANCELED OR ENCOUNTERED ERROR", reports.back());
-  EXPECT_EQ(0u, orders_.Runs().size());
-  EXPECT_EQ(Messages{}, ListDirectory(temp_));
-}
-
 // --- The wait for the program, for RUN and URLRUN alike: each failing step
 // with a handle to a real ended process that lacks what that step needs.
 struct WaitCase {
