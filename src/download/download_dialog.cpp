@@ -4,7 +4,6 @@
 
 #include "download/downloader.h"
 #include "driver/report.h"
-#include "driver/state.h"
 #include "resources/resource_ids.h"
 #include "ui/window_placement.h"
 
@@ -60,7 +59,9 @@ void WaitForDownloadThread() {
 
 void OnInitDialog(HWND window, DownloadRequest* request) {
   CenterOnPrimaryScreen(window);
-  SetClassIcon(window, LoadIconA(gModule, MAKEINTRESOURCEA(IDI_APPLICATION_ICON)));
+  // The module the dialog was made from is the program's own.
+  HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+  SetClassIcon(window, LoadIconA(module, MAKEINTRESOURCEA(IDI_APPLICATION_ICON)));
   SetWindowTextA(window, request->title);
   SetDlgItemTextA(window, IDC_DOWNLOAD_STATUS, request->statusText);
   StoreRequest(window, request);
