@@ -282,8 +282,6 @@ TEST_F(DownloadDialogTest, CancelWhileAnUpdateIsPendingDoesNotDeadlock) {
     ExpectCancelReports(run.errors, url_);
     EXPECT_FALSE(FileExists(target_));
     EXPECT_TRUE(run.threadEnded);
-    // The server was still sending when the client went away.
-    EXPECT_TRUE(server_.WaitForLine("end " + target, 30000));
   }
 }
 
