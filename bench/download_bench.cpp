@@ -18,12 +18,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/process_state.h"
+#include "base/system_functions.h"
 #include "dialog_windows.h"
 #include "download/download_dialog.h"
 #include "download/downloader.h"
 #include "download/progress_class.h"
-#include "download/url_download.h"
-#include "driver/state.h"
 #include "loopback_server.h"
 #include "process.h"
 #include "resources/resource_ids.h"
@@ -90,7 +90,7 @@ bool Download(int mode, const std::string& url, const std::string& target) {
       return Downloader(&request) == 0;
     }
     default:  // the platform alone, no callback
-      return UrlDownloadToFileFunction()(nullptr, url.c_str(), target.c_str(), 0, nullptr) == S_OK;
+      return GetSystemFunction<SystemFunction::kURLDownloadToFileA>()(nullptr, url.c_str(), target.c_str(), 0, nullptr) == S_OK;
   }
 }
 
@@ -187,7 +187,7 @@ void PublisherCheck(int reps) {
 int main(int argc, char** argv) {
   const int reps = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
   gModule = GetModuleHandleA(nullptr);
-  if (!RegisterProgressClass() || !UrlDownloadToFileFunction()) {
+  if (!RegisterProgressClass() || !GetSystemFunction<SystemFunction::kURLDownloadToFileA>()) {
     printf("no progress bar class or URL library\n");
     return 1;
   }

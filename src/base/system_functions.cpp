@@ -7,8 +7,9 @@
 
 namespace {
 
-enum class SystemLibrary { kKernel32, kWintrust, kCrypt32, kCount };
-constexpr const char* kLibraryNames[] = {"kernel32.dll", "wintrust.dll", "crypt32.dll"};
+enum class SystemLibrary { kKernel32, kWintrust, kUrlmon, kComctl32, kCount };
+constexpr const char* kLibraryNames[] = {"kernel32.dll", "wintrust.dll", "urlmon.dll",
+                                         "comctl32.dll"};
 static_assert(std::size(kLibraryNames) == static_cast<size_t>(SystemLibrary::kCount),
               "one name per library");
 
@@ -27,11 +28,8 @@ constexpr Row kTable[] = {
     {SystemFunction::kProcess32First, SystemLibrary::kKernel32, "Process32First"},
     {SystemFunction::kProcess32Next, SystemLibrary::kKernel32, "Process32Next"},
     {SystemFunction::kWinVerifyTrust, SystemLibrary::kWintrust, "WinVerifyTrust"},
-    {SystemFunction::kCryptQueryObject, SystemLibrary::kCrypt32, "CryptQueryObject"},
-    {SystemFunction::kCryptMsgGetParam, SystemLibrary::kCrypt32, "CryptMsgGetParam"},
-    {SystemFunction::kCertFindCertificateInStore, SystemLibrary::kCrypt32,
-     "CertFindCertificateInStore"},
-    {SystemFunction::kCertGetNameStringW, SystemLibrary::kCrypt32, "CertGetNameStringW"},
+    {SystemFunction::kURLDownloadToFileA, SystemLibrary::kUrlmon, "URLDownloadToFileA"},
+    {SystemFunction::kInitCommonControlsEx, SystemLibrary::kComctl32, "InitCommonControlsEx"},
 };
 
 constexpr bool OneRowPerFunctionInOrder() {

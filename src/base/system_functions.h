@@ -1,7 +1,8 @@
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
-#include <wincrypt.h>
+#include <urlmon.h>
 #include <wintrust.h>
 
 // Functions the program takes from the system at run time rather than
@@ -18,11 +19,10 @@ enum class SystemFunction {
   kProcess32Next,
   // wintrust.dll
   kWinVerifyTrust,
-  // crypt32.dll
-  kCryptQueryObject,
-  kCryptMsgGetParam,
-  kCertFindCertificateInStore,
-  kCertGetNameStringW,
+  // urlmon.dll
+  kURLDownloadToFileA,
+  // comctl32.dll
+  kInitCommonControlsEx,
   kCount
 };
 
@@ -39,10 +39,8 @@ SYSTEM_FUNCTION_SIGNATURE(kCreateToolhelp32Snapshot, CreateToolhelp32Snapshot);
 SYSTEM_FUNCTION_SIGNATURE(kProcess32First, Process32First);
 SYSTEM_FUNCTION_SIGNATURE(kProcess32Next, Process32Next);
 SYSTEM_FUNCTION_SIGNATURE(kWinVerifyTrust, WinVerifyTrust);
-SYSTEM_FUNCTION_SIGNATURE(kCryptQueryObject, CryptQueryObject);
-SYSTEM_FUNCTION_SIGNATURE(kCryptMsgGetParam, CryptMsgGetParam);
-SYSTEM_FUNCTION_SIGNATURE(kCertFindCertificateInStore, CertFindCertificateInStore);
-SYSTEM_FUNCTION_SIGNATURE(kCertGetNameStringW, CertGetNameStringW);
+SYSTEM_FUNCTION_SIGNATURE(kURLDownloadToFileA, URLDownloadToFileA);
+SYSTEM_FUNCTION_SIGNATURE(kInitCommonControlsEx, InitCommonControlsEx);
 #undef SYSTEM_FUNCTION_SIGNATURE
 
 // The function's address, or null when the system lacks it.

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "driver/report.h"
+#include "base/report.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -2,10 +2,11 @@
 
 #include <commctrl.h>
 
+#include "base/report.h"
+#include "base/system_functions.h"
+#include "base/window_placement.h"
 #include "download/downloader.h"
-#include "driver/report.h"
 #include "resources/resource_ids.h"
-#include "ui/window_placement.h"
 
 HANDLE gDownloadThread = nullptr;
 
@@ -67,6 +68,8 @@ void OnInitDialog(HWND window, DownloadRequest* request) {
   StoreRequest(window, request);
   request->dialog = window;
   SendDlgItemMessageA(window, IDC_DOWNLOAD_PROGRESS, PBM_SETPOS, 0, 0);
+  // The table of system functions is resolved on this thread only.
+  GetSystemFunction<SystemFunction::kURLDownloadToFileA>();
   gDownloadThread = CreateThread(nullptr, 0, DownloadThreadMain, request, 0, nullptr);
   SetTimer(window, kDownloadPollTimer, kDownloadPollMs, nullptr);
 }

@@ -1,8 +1,8 @@
 #include "download/downloader.h"
 
+#include "base/report.h"
+#include "base/system_functions.h"
 #include "download/bsc_progress.h"
-#include "download/url_download.h"
-#include "driver/report.h"
 
 namespace {
 // What a missing URL library reports as the download's result.
@@ -12,7 +12,7 @@ HRESULT Download(DownloadRequest* request) {
   // Wine's URL library reports success for an empty target, though no file
   // was asked for: a download without a file is refused here.
   if (!request->targetPath || !request->targetPath[0]) return E_INVALIDARG;
-  UrlDownloadToFileFn download = UrlDownloadToFileFunction();
+  auto download = GetSystemFunction<SystemFunction::kURLDownloadToFileA>();
   if (!download) return kNoUrlLibrary;
   BSCProgress callback(request);
   return download(nullptr, request->address, request->targetPath, 0, &callback);

@@ -4,7 +4,9 @@
 #include "download/download_request.h"
 
 // Downloads request->address into request->targetPath with the platform's
-// synchronous URL download and a BSCProgress for the request. 0 when the
+// synchronous URL download (from the table of system functions; on another
+// thread than the main one, the table must have resolved it before) and a
+// BSCProgress for the request. 0 when the
 // platform reported the file written; -1 otherwise, after reporting
 // "Downloader - URLDownloadToFile(<address>) failed, <result>" (a cancel
 // prints -2147467260) and deleting whatever part of the file was written.

@@ -1,6 +1,6 @@
 #include "events/program_exit.h"
 
-#include "driver/report.h"
+#include "base/report.h"
 
 bool WaitForProgramExit(HANDLE process, DWORD* exitCode) {
   if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED) {

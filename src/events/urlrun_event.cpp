@@ -11,13 +11,13 @@
 
 #include <cstring>
 
+#include "base/process_state.h"
+#include "base/report.h"
+#include "base/unique_handle.h"
 #include "download/download_dialog.h"
 #include "download/downloader.h"
 #include "download/progress_class.h"
-#include "driver/report.h"
-#include "driver/state.h"
 #include "events/actions.h"
-#include "events/event_types.h"
 #include "events/install_path_check.h"
 #include "events/program_exit.h"
 #include "resources/resource_ids.h"
@@ -60,17 +60,6 @@ struct DownloadTarget {
   DownloadTarget& operator=(const DownloadTarget&) = delete;
 };
 
-bool RequiredTagsPresent(const EventRecord& record) {
-  for (const RequiredAttribute* required = RequiredAttributes(kEventUrlRun);
-       required->field != kEventFieldCount; ++required) {
-    if (record.Empty(required->field)) {
-      ReportError("%s", required->message);
-      return false;
-    }
-  }
-  return true;
-}
-
 int Download(const EventContext& event, DownloadRequest* request) {
   if (event.record.Flag(kFieldHidden)) return Downloader(request);
   // Without the progress bar's class the dialog cannot be made, which
@@ -101,9 +90,8 @@ void DeleteAfterRun(const char* path) {
 void SetUrlRunAcceptedObserver(UrlRunAcceptedObserver observer) { gAcceptedObserver = observer; }
 
 int UrlRunEvent(EventContext& event) {
+  // The dispatch has checked src, title and status.
   const EventRecord& record = event.record;
-  if (!RequiredTagsPresent(record)) return -1;
-
   DownloadTarget target;
   CoInitialize(nullptr);
   DownloadRequest request{record.Get(kFieldSrc), target.path,   record.Get(kFieldTitle),
@@ -115,10 +103,10 @@ int UrlRunEvent(EventContext& event) {
   }
 
   // A file that cannot be held cannot be vouched for either.
-  HANDLE held = HoldFile(target.path);
-  if (held == INVALID_HANDLE_VALUE || !IsAcceptedPublisher(target.path)) {
+  UniqueHandle held(HoldFile(target.path));
+  if (!held || !IsAcceptedPublisher(target.path)) {
     ReportError("%s is not authenticated", target.path);
-    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    held.Close();
     DeleteFileA(target.path);
     return -1;
   }
@@ -133,7 +121,7 @@ int UrlRunEvent(EventContext& event) {
   launch.lpDirectory = target.directory;
   launch.nShow = SW_SHOW;
   const BOOL started = ShellExecuteExA(&launch);
-  CloseHandle(held);
+  held.Close();
   if (!started) {
     ReportError("ShellExecute failed: %s", target.path);
     DeleteFileA(target.path);

@@ -5,10 +5,9 @@
 
 #include <cstddef>
 
-#include "driver/ansi_bstr.h"
-#include "driver/dll_safety.h"
-#include "driver/out_of_memory.h"
-#include "trust/trust_functions.h"
+#include "base/ansi_bstr.h"
+#include "base/out_of_memory.h"
+#include "base/system_functions.h"
 
 const wchar_t* const kAcceptedPublishers[kAcceptedPublisherCount] = {
     L"Korvex Inc.", L"Korvex Inc", L"Lumeno Inc.", L"Lumeno, Inc.", L"Tessaly Solutions, Inc.",
@@ -24,7 +23,7 @@ static_assert(sizeof(WINTRUST_FILE_INFO) == 16, "WINTRUST_FILE_INFO");
 
 // The platform's verdict on the file's embedded signature: 0 when valid.
 LONG VerifyTrust(const wchar_t* path) {
-  WinVerifyTrustFn verify = WinVerifyTrustFunction();
+  auto verify = GetSystemFunction<SystemFunction::kWinVerifyTrust>();
   if (!verify) return TRUST_E_PROVIDER_UNKNOWN;
   WINTRUST_FILE_INFO file = {};
   file.cbStruct = sizeof file;
@@ -46,6 +45,7 @@ bool VerifySignerName(const char* path, const wchar_t* acceptedName) {
   if (path && !widePath) RaiseOutOfMemory();
   BstrHolder release(widePath);
   if (VerifyTrust(widePath) != 0) return false;
+  // Loaded for this pass only, by full path from the system directory.
   HMODULE crypt32 = LoadSystemLibrary("crypt32.dll");
   // Without Crypt32 the name cannot be read: the verification alone decides.
   if (!crypt32) return true;

@@ -5,7 +5,7 @@
 #include "base/unique_handle.h"
 #include "resources/resource_ids.h"
 #include "ui/status_text.h"
-#include "ui/window_placement.h"
+#include "base/window_placement.h"
 
 namespace {
 // Holds the title first and then the status text.

@@ -126,8 +126,9 @@ TEST_F(ProcessEventTest, EveryTypeRunsItsOwnAction) {
       {"SETREFERRALURL", "<src>u</src>", -1, {"SETREFERRALURL events are not built yet"}},
       {"FIRSTURLHIT", "<src>u</src>", -1, {"FIRSTURLHIT events are not built yet"}},
       {"URLVISIT", "<src>u</src>", -1, {"URLVISIT events are not built yet"}},
+      // This program carries no download dialog to show.
       {"URLRUN", "<src>u</src><title>t</title><status>s</status>", -1,
-       {"URLRUN events are not built yet"}},
+       {"DOWNLOAD CANCELED OR ENCOUNTERED ERROR"}},
       {"CREATEMUTEX", "<title>" + created + "</title>", 0, {}},
       {"FAILONMUTEX", "<title>" + held + "</title><status>7</status>", -1,
        {"Failing because mutex named " + held + " exists (gLastError=7)"}},

@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/process_state.h"
 #include "case_name.h"
 #include "dialog_windows.h"
 #include "download/bsc_progress.h"
 #include "download/downloader.h"
 #include "download/progress_class.h"
-#include "driver/state.h"
 #include "import_hook.h"
 #include "loopback_server.h"
 #include "report_capture.h"

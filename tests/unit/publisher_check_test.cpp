@@ -17,8 +17,8 @@
 #include <set>
 #include <string>
 
+#include "base/system_functions.h"
 #include "case_name.h"
-#include "driver/dll_safety.h"
 #include "import_hook.h"
 #include "process.h"
 #include "signing/signed_fixtures.h"
@@ -92,12 +92,23 @@ Function Hook(const char* name, Function replacement) {
       ReplaceImport("kernel32.dll", name, reinterpret_cast<void*>(replacement)));
 }
 
-class PublisherCheckTest : public testing::Test {
- protected:
+// For the whole program: the table of system functions resolves
+// WinVerifyTrust once, so the counting one must be handed out from the
+// start.
+class CountingImports : public testing::Environment {
+ public:
   void SetUp() override {
     gRealGlobalAlloc = Hook("GlobalAlloc", CountingGlobalAlloc);
     gRealGlobalFree = Hook("GlobalFree", CountingGlobalFree);
     gRealGetProcAddress = Hook("GetProcAddress", HookedGetProcAddress);
+  }
+};
+const testing::Environment* const kCountingImports =
+    testing::AddGlobalTestEnvironment(new CountingImports);
+
+class PublisherCheckTest : public testing::Test {
+ protected:
+  void SetUp() override {
     ASSERT_NE(nullptr, gRealGlobalAlloc);
     ASSERT_NE(nullptr, gRealGlobalFree);
     ASSERT_NE(nullptr, gRealGetProcAddress);
@@ -105,11 +116,6 @@ class PublisherCheckTest : public testing::Test {
     gFailAllocation = 0;
     gLiveBlocks.clear();
     gVerifications = 0;
-  }
-  void TearDown() override {
-    Hook("GlobalAlloc", gRealGlobalAlloc);
-    Hook("GlobalFree", gRealGlobalFree);
-    Hook("GetProcAddress", gRealGetProcAddress);
   }
 };
 

@@ -18,7 +18,7 @@
 #include "base/process_state.h"
 #include "process.h"
 #include "resources/resource_ids.h"
-#include "ui/window_placement.h"
+#include "base/window_placement.h"
 
 namespace {
 

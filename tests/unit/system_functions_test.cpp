@@ -23,10 +23,8 @@ const Entry kEntries[] = {
     {SystemFunction::kProcess32First, "kernel32.dll", "Process32First"},
     {SystemFunction::kProcess32Next, "kernel32.dll", "Process32Next"},
     {SystemFunction::kWinVerifyTrust, "wintrust.dll", "WinVerifyTrust"},
-    {SystemFunction::kCryptQueryObject, "crypt32.dll", "CryptQueryObject"},
-    {SystemFunction::kCryptMsgGetParam, "crypt32.dll", "CryptMsgGetParam"},
-    {SystemFunction::kCertFindCertificateInStore, "crypt32.dll", "CertFindCertificateInStore"},
-    {SystemFunction::kCertGetNameStringW, "crypt32.dll", "CertGetNameStringW"},
+    {SystemFunction::kURLDownloadToFileA, "urlmon.dll", "URLDownloadToFileA"},
+    {SystemFunction::kInitCommonControlsEx, "comctl32.dll", "InitCommonControlsEx"},
 };
 static_assert(sizeof kEntries / sizeof *kEntries == static_cast<size_t>(SystemFunction::kCount),
               "every function is listed");

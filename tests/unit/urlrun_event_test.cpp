@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/process_state.h"
+#include "base/report.h"
 #include "case_name.h"
 #include "child_program/child_orders.h"
 #include "common/fixture_clock.h"
 #include "dialog_windows.h"
 #include "download/download_dialog.h"
-#include "driver/report.h"
-#include "driver/state.h"
 #include "events/dispatch.h"
 #include "events/program_exit.h"
 #include "events/urlrun_event.h"

@@ -1,4 +1,4 @@
-#include "ui/window_placement.h"
+#include "base/window_placement.h"
 
 bool CenterOnPrimaryScreen(HWND window) {
   RECT frame;
