@@ -8,6 +8,7 @@
 
 #include "base/process_state.h"
 #include "events/event_types.h"
+#include "loopback_server.h"
 #include "named_mutexes.h"
 #include "report_capture.h"
 #include "required_attribute_cases.h"
@@ -104,6 +105,8 @@ TEST_F(ProcessEventTest, EveryTypeRunsItsOwnAction) {
   const std::string held = UniqueMutexName("held");
   MutexHolder holder(held, MutexHolder::kOpen);
   ASSERT_TRUE(holder.holding());
+  const std::string refused =
+      "http://127.0.0.1:" + std::to_string(RefusedLoopbackPort()) + "/hit";
   const std::string runapps = "RUNAPPS Could not find registry key for install path - "
                               "[HKEY_LOCAL_MACHINE][" + std::string(kAbsentKey) + "][InstallPath]";
   struct Case {
@@ -122,10 +125,13 @@ TEST_F(ProcessEventTest, EveryTypeRunsItsOwnAction) {
       {"COPY", "<src>nosuch.exe</src><dst>copy.exe</dst>", -1,
        {"ExtractFile - FindResource failed name=NOSUCH, ext=EXE",
         "Cant extract NOSUCH.EXE to " + install.path() + "copy.exe"}},
-      {"URLHIT", "<src>u</src>", -1, {"URLHIT events are not built yet"}},
-      {"SETREFERRALURL", "<src>u</src>", -1, {"SETREFERRALURL events are not built yet"}},
-      {"FIRSTURLHIT", "<src>u</src>", -1, {"FIRSTURLHIT events are not built yet"}},
-      {"URLVISIT", "<src>u</src>", -1, {"URLVISIT events are not built yet"}},
+      {"URLHIT", "<src>" + refused + "</src>", 0,
+       {"URLHIT - URLDownloadToFile(" + refused + ") failed, -2146697208"}},
+      // This program is not signed: it carries no tag to record.
+      {"SETREFERRALURL", "<src>u</src>", 0, {}},
+      {"FIRSTURLHIT", "<src>" + refused + "</src>", 0,
+       {"FIRSTURLHIT - URLDownloadToFile(" + refused + ") failed, -2146697208"}},
+      {"URLVISIT", "<src>nosuch:u</src>", 0, {}},
       // This program carries no download dialog to show.
       {"URLRUN", "<src>u</src><title>t</title><status>s</status>", -1,
        {"DOWNLOAD CANCELED OR ENCOUNTERED ERROR"}},

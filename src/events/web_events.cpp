@@ -1,0 +1,93 @@
+// The web events: URLHIT and FIRSTURLHIT request an address and discard the
+// answer, URLVISIT opens one in the browser, SETREFERRALURL records where
+// this installer came from (its installer tag) under ReferralPing. None of
+// them fails the walk once src is given.
+#include "events/web_events.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "base/process_state.h"
+#include "base/report.h"
+#include "download/bounded_download.h"
+#include "events/actions.h"
+#include "host/browser_search.h"
+#include "host/referral_ping.h"
+#include "host/registry_lookups.h"
+#include "trust/tag_extractor.h"
+
+namespace {
+
+constexpr char kReferralFormat[] = "%s&label=installation&%s&ieconv=%s";
+static_assert(sizeof kReferralFormat - 1 - 6 + 1 + 1 == 30,
+              "28 fixed characters, the flag and the terminator besides src and the tag data");
+
+// Requests src into a fresh temporary file and deletes the file, whatever
+// the outcome. The request is bounded in time (kWebRequestLimitMs).
+int DownloadAndDiscard(const char* src, const char* type) {
+  char path[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, path);
+  GetTempFileNameA(path, "plr", 0, path);
+  CoInitialize(nullptr);
+  const HRESULT result = DownloadWithin(src, path, kWebRequestLimitMs);
+  if (result != S_OK)
+    ReportError("%s - URLDownloadToFile(%s) failed, %d", type, src, static_cast<int>(result));
+  if (!DeleteFileA(path))
+    ReportError("Unable to delete %s, GetLastError()=%d", path, static_cast<int>(GetLastError()));
+  return 0;
+}
+
+// "1" exactly when the maker's search became the browser's default during
+// the run.
+const char* IeConvFlag() {
+  if (gBrowserSearch) return "0";
+  return CheckBrowserSearch() ? "1" : "0";
+}
+
+}  // namespace
+
+// The dispatch has checked src (each of these types requires it, silently).
+int UrlHitEvent(EventContext& event) {
+  return DownloadAndDiscard(event.record.Get(kFieldSrc), "URLHIT");
+}
+
+int FirstUrlHitEvent(EventContext& event) {
+  if (strcmp(event.rootkey, "HKEY_LOCAL_MACHINE") != 0) return 0;
+  if (!IsRegKeyMissing(event.subkey)) return 0;
+  return DownloadAndDiscard(event.record.Get(kFieldSrc), "FIRSTURLHIT");
+}
+
+int UrlVisitEvent(EventContext& event) {
+  // Whether a browser opens it does not count; nothing waits for it.
+  ShellExecuteA(nullptr, "open", event.record.Get(kFieldSrc), nullptr, nullptr, SW_SHOW);
+  return 0;
+}
+
+int SetReferralUrlEvent(EventContext& event) {
+  const char* src = event.record.Get(kFieldSrc);
+  const char* ieconv = IeConvFlag();
+
+  char ownPath[kReferralBufferSize] = {};
+  char tag[kReferralBufferSize] = {};
+  char referral[kReferralBufferSize] = {};
+
+  const DWORD length = GetModuleFileNameA(GetModuleHandleA(nullptr), ownPath, sizeof ownPath);
+  if (length == 0 || length >= sizeof ownPath) return 0;  // none, or cut
+  TagExtractor extractor;
+  if (!extractor.Open(ownPath)) return 0;
+  int32_t size = sizeof tag;
+  if (!extractor.ExtractTag(tag, &size)) return 0;
+
+  // Nothing is written rather than a cut text.
+  const size_t textLength = strlen(src) + strlen(tag);
+  if (textLength > kReferralMaxSrcAndTag) {
+    ReportError("SETREFERRALURL - referral text too long: %u bytes of src and tag data, at most %u",
+                static_cast<unsigned>(textLength), static_cast<unsigned>(kReferralMaxSrcAndTag));
+    return 0;
+  }
+  FormatBoundedArgs(referral, sizeof referral, kReferralFormat, src, tag, ieconv);
+  SetReferralPing(referral);
+  return 0;
+}
