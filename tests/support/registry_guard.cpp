@@ -1,5 +1,7 @@
 #include "registry_guard.h"
 
+#include <vector>
+
 RegistryValueGuard::RegistryValueGuard(HKEY hive, std::string keyPath, std::string valueName)
     : hive_(hive), keyPath_(std::move(keyPath)), valueName_(std::move(valueName)) {
   HKEY key;
@@ -62,11 +64,12 @@ bool ReadRegistryString(HKEY hive, const std::string& keyPath, const std::string
                         std::string* value) {
   HKEY key;
   if (RegOpenKeyExA(hive, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  char data[4096] = {};
-  DWORD size = sizeof data - 1;
-  const bool ok = RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+  DWORD size = 0;
+  bool ok = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+  std::vector<char> data(size + 1, '\0');  // the terminator, should the data lack one
+  ok = ok && RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS;
   RegCloseKey(key);
-  if (ok) value->assign(data);
+  if (ok) value->assign(data.data());
   return ok;
 }
