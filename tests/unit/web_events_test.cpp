@@ -56,16 +56,14 @@ class TagExtractorTest : public testing::Test {
 };
 
 TEST_F(TagExtractorTest, SizeQueryAndCapacitiesAtAndBelowTheNeed) {
-  struct Case {
-    std::string data;
-  } cases[] = {{""}, {"campaign=spring&source=mail"}, {std::string(256, 'x')}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.data.size());
+  for (const std::string& data : {std::string(), std::string("campaign=spring&source=mail"),
+                                  std::string(256, 'x')}) {
+    SCOPED_TRACE(data.size());
     const std::string path = dir_.path() + "sized.exe";
-    WriteTagged(path, c.data);
+    WriteTagged(path, data);
     TagExtractor extractor;
     ASSERT_TRUE(extractor.Open(path.c_str()));
-    const int32_t needed = static_cast<int32_t>(c.data.size()) + 1;
+    const int32_t needed = static_cast<int32_t>(data.size()) + 1;
     int32_t size = -5;
     EXPECT_TRUE(extractor.ExtractTag(nullptr, &size));
     EXPECT_EQ(needed, size);
@@ -79,7 +77,7 @@ TEST_F(TagExtractorTest, SizeQueryAndCapacitiesAtAndBelowTheNeed) {
     size = needed;
     EXPECT_TRUE(extractor.ExtractTag(buffer.data(), &size));
     EXPECT_EQ(needed, size);
-    EXPECT_EQ(c.data, std::string(buffer.data()));
+    EXPECT_EQ(data, std::string(buffer.data()));
     EXPECT_EQ('#', buffer[needed]) << "written past the terminator";
   }
 }
