@@ -16,6 +16,7 @@
 #include "events/update_service.h"
 #include "files/exe_file_delete.h"
 #include "files/extract_file.h"
+#include "files/held_program.h"
 #include "files/src_name.h"
 #include "files/temp_exe_name.h"
 #include "host/registry_lookups.h"
@@ -46,11 +47,14 @@ bool TryServiceLaunch(const EventContext& event, const TempExeName& temp, const 
   if (InstallPathRootAccepted(event.rootkey) && IsRegKeyMissing(event.subkey)) return false;
   if (!strstr(gCallerCmdLine, "/S")) return false;
   if (!strstr(gCallerCmdLine, "/L")) *statusEvent = StartStatusWindow(event.module);
+  BeforeHeldProgramStart(temp.path);
   return LaunchViaUpdateService(temp.path, parameters);
 }
 
-// Starts the program through the shell and waits for it; 0 when it exited with 0.
-int ShellLaunch(const TempExeName& temp, const char* parameters) {
+// Starts the program through the shell and waits for it; 0 when it exited
+// with 0. The hold ends once the shell has started it (or refused to): this
+// is the program's last start.
+int ShellLaunch(const TempExeName& temp, const char* parameters, UniqueHandle* held) {
   SHELLEXECUTEINFOA request = {};
   request.cbSize = sizeof request;
   // No shell error box: a program that cannot start is reported like every
@@ -60,7 +64,10 @@ int ShellLaunch(const TempExeName& temp, const char* parameters) {
   request.lpParameters = parameters;
   request.lpDirectory = temp.directory;
   request.nShow = SW_SHOW;
-  if (!ShellExecuteExA(&request)) {
+  BeforeHeldProgramStart(temp.path);
+  const BOOL started = ShellExecuteExA(&request);
+  held->Close();
+  if (!started) {
     ReportError("ShellExecute failed: %s", temp.path);
     return -1;
   }
@@ -98,6 +105,16 @@ int RunEvent(EventContext& event) {
     EXEFileDelete(temp.path);
     return -1;
   }
+  // From the end of its extraction until its last start (through the
+  // service and, should that fail, through the shell) nobody else may
+  // replace the program: the service runs it with more rights than ours.
+  UniqueHandle held(HoldProgramFile(temp.path));
+  if (!held) {
+    ReportError("HoldProgramFile - CreateFile failed path=%s, GetLastError()=%d", temp.path,
+                static_cast<int>(GetLastError()));
+    EXEFileDelete(temp.path);
+    return -1;
+  }
   if (record.Flag(kFieldLumenoShutdown)) ShutdownLumeno();
 
   const char* parameters = record.Flag(kFieldCmdline) ? gCallerCmdLine : record.Get(kFieldCmdline);
@@ -105,11 +122,12 @@ int RunEvent(EventContext& event) {
   int result = 0;
   if (record.Flag(kFieldElevated) && TryServiceLaunch(event, temp, parameters, &statusEvent)) {
     result = 0;  // the service judged the program; the install path is not read
-  } else if (ShellLaunch(temp, parameters) != 0) {
+  } else if (ShellLaunch(temp, parameters, &held) != 0) {
     result = -1;
   } else if (!ReadInstallPathOrReport(event)) {
     result = -1;
   }
+  held.Close();
   if (statusEvent) EndStatusWindow(statusEvent);
   EXEFileDelete(temp.path);
   return result;

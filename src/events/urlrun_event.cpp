@@ -3,8 +3,6 @@
 // an accepted publisher, runs it through the shell, waits for it, deletes it
 // and requires the install path afterwards. Nothing of it stays in the
 // temporary directory, whatever the outcome.
-#include "events/urlrun_event.h"
-
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -20,13 +18,13 @@
 #include "events/actions.h"
 #include "events/install_path_check.h"
 #include "events/program_exit.h"
+#include "files/held_program.h"
 #include "resources/resource_ids.h"
 #include "trust/publisher_check.h"
 
 namespace {
 
 constexpr DWORD kDeletePauseMs = 1000;
-UrlRunAcceptedObserver gAcceptedObserver = nullptr;
 
 // The download target: GetTempFileNameA's new "plr....TMP" in the temporary
 // directory with its extension made "exe". The empty .TMP file it creates
@@ -69,14 +67,6 @@ int Download(const EventContext& event, DownloadRequest* request) {
                                           DownloadDlgProc, reinterpret_cast<LPARAM>(request)));
 }
 
-// Opens the downloaded file so that nobody can write, rename or delete it
-// (readers, the signature check and the program's start among them, may
-// still open it) until the program has started.
-HANDLE HoldFile(const char* path) {
-  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 // After the program's run (or a failed wait for it): a second's pause for
 // the program to let go of its file, then the deletion.
 void DeleteAfterRun(const char* path) {
@@ -86,8 +76,6 @@ void DeleteAfterRun(const char* path) {
 }
 
 }  // namespace
-
-void SetUrlRunAcceptedObserver(UrlRunAcceptedObserver observer) { gAcceptedObserver = observer; }
 
 int UrlRunEvent(EventContext& event) {
   // The dispatch has checked src, title and status.
@@ -102,15 +90,16 @@ int UrlRunEvent(EventContext& event) {
     return -1;
   }
 
-  // A file that cannot be held cannot be vouched for either.
-  UniqueHandle held(HoldFile(target.path));
+  // Held from before the publisher check until the program has started; a
+  // file that cannot be held cannot be vouched for either.
+  UniqueHandle held(HoldProgramFile(target.path));
   if (!held || !IsAcceptedPublisher(target.path)) {
     ReportError("%s is not authenticated", target.path);
     held.Close();
     DeleteFileA(target.path);
     return -1;
   }
-  if (gAcceptedObserver) gAcceptedObserver(target.path);
+  BeforeHeldProgramStart(target.path);
 
   SHELLEXECUTEINFOA launch = {};
   launch.cbSize = sizeof launch;

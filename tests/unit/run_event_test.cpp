@@ -15,6 +15,7 @@
 #include "base/process_state.h"
 #include "child_program/child_orders.h"
 #include "events/dispatch.h"
+#include "files/held_program.h"
 #include "process.h"
 #include "registry_guard.h"
 #include "report_capture.h"
@@ -365,6 +366,52 @@ TEST_F(RunEvent, ServiceFailureFallsBackToTheShell) {
     EXPECT_EQ(4u, Runs().size());
   }
   EXPECT_TRUE(ListDirectory(temp_, true).empty());
+}
+
+// --- The program between its extraction and its (last) start: another
+// process of the same user tries to overwrite, rename and delete it just
+// before each start, through the service and through the shell.
+std::vector<std::string> gAttacks;
+void AttackHeldProgram(const char* path) {
+  gAttacks.push_back(
+      RunProcess(Quote(BuiltProgram("file_attacker.exe")) + " " + Quote(path)).output);
+}
+
+TEST_F(RunEvent, NobodyCanReplaceOrDeleteTheProgramBeforeItStarts) {
+  ServiceOrdersGuard service(dir_.path() + "service.log");
+  ASSERT_EQ(ERROR_SUCCESS, SetRegistryString(HKEY_LOCAL_MACHINE, kSubkey, "x", "y"));
+  const std::string shell = "<type>RUN</type><src>LUMENO2_ADMIN.EXE</src>";
+  const std::string elevated = shell + "<elevated>1</elevated>";
+  const struct {
+    const char* what;
+    std::string attributes;
+    const char* mode;
+    size_t starts;  // attacked, each just before it
+    size_t runs;
+  } cases[] = {
+      {"shell", shell, "run", 1, 1},
+      {"service", elevated, "run", 1, 1},
+      {"service that fails, then the shell", elevated, "fail", 2, 1},
+  };
+  gCallerCmdLine = "/S /L";
+  SetHeldProgramObserver(AttackHeldProgram);
+  size_t runs = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    service.Mode(c.mode);
+    gAttacks.clear();
+    EXPECT_EQ(0, Run(c.attributes));
+    EXPECT_EQ(std::vector<std::string>(c.starts, "write=32 rename=32 delete=32\r\n"), gAttacks);
+    // What ran is what was extracted: a replaced program would not start.
+    EXPECT_EQ(runs += c.runs, Runs().size());
+    EXPECT_TRUE(ListDirectory(temp_, true).empty()) << "released and deleted";
+  }
+  SetHeldProgramObserver(nullptr);
+  // Where nothing holds a file the attacker succeeds.
+  const std::string loose = dir_.path() + "loose.exe";
+  ASSERT_TRUE(WriteWholeFile(loose, "program"));
+  AttackHeldProgram(loose.c_str());
+  EXPECT_EQ("write=0 rename=0 delete=0\r\n", gAttacks.back());
 }
 
 // Run from a directory so deep that the program's own path does not fit the

@@ -22,7 +22,7 @@
 #include "download/download_dialog.h"
 #include "events/dispatch.h"
 #include "events/program_exit.h"
-#include "events/urlrun_event.h"
+#include "files/held_program.h"
 #include "held_file.h"
 #include "loopback_server.h"
 #include "process.h"
@@ -103,13 +103,13 @@ class UrlRunTest : public testing::Test {
     gTemp = temp_;
     gReports.clear();
     SetReportObserver(RecordReport);
-    SetUrlRunAcceptedObserver(OnAccepted);
+    SetHeldProgramObserver(OnAccepted);
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSubkey);
   }
 
   void TearDown() override {
     gOnAccepted = nullptr;
-    SetUrlRunAcceptedObserver(nullptr);
+    SetHeldProgramObserver(nullptr);
     SetReportObserver(nullptr);
     SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSubkey);
