@@ -1,13 +1,18 @@
-// Extraction onto drive T:, a 1 MiB tmpfs that the tmpfs_drive CTest fixture
-// links into this build's Wine prefix. There a 2 MiB write returns TRUE
-// having written only what fitted.
+// Extraction and downloads onto drive T:, a 1 MiB tmpfs that the tmpfs_drive
+// CTest fixture links into this build's Wine prefix. There a 2 MiB write
+// returns TRUE having written only what fitted.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "base/process_state.h"
+#include "events/dispatch.h"
 #include "files/extract_file.h"
+#include "loopback_server.h"
 #include "pattern_bytes.h"
 #include "report_capture.h"
 #include "scratch_dir.h"
@@ -24,12 +29,14 @@ ULONGLONG FreeBytes() {
   return free.QuadPart;
 }
 
-std::vector<std::string> ScratchFilesOnDrive() {
+std::vector<std::string> FilesOnDrive(const char* pattern = "T:\\*") {
   std::vector<std::string> names;
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA("T:\\ppp*", &found);
+  HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return names;
-  do names.push_back(found.cFileName);
+  do
+    if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0)
+      names.push_back(found.cFileName);
   while (FindNextFileA(search, &found));
   FindClose(search);
   return names;
@@ -65,7 +72,7 @@ TEST_F(FullDisk, ShortWriteFailsAndTheOldTargetStaysWhole) {
   std::string bytes;
   ASSERT_TRUE(ReadWholeFile(target, &bytes));
   EXPECT_EQ("old target", bytes);
-  EXPECT_TRUE(ScratchFilesOnDrive().empty()) << "the incomplete scratch file stayed";
+  EXPECT_TRUE(FilesOnDrive("T:\\ppp*").empty()) << "the incomplete scratch file stayed";
   EXPECT_EQ(freeBefore, FreeBytes()) << "space was not given back";
 }
 
@@ -78,4 +85,53 @@ TEST_F(FullDisk, WhatFitsIsExtractedThere) {
   ASSERT_TRUE(ReadWholeFile(target, &bytes));
   EXPECT_TRUE(bytes == PatternBytes(kPatternSize));
   DeleteFileA(target.c_str());
+}
+
+// The events with their temporary directory on the full drive: RUN's
+// extraction of a 2 MiB program, and URLRUN's hidden download of 2 MiB. Each
+// fails with its exact reports and leaves nothing on the drive, the partial
+// download included, and the space is given back.
+TEST_F(FullDisk, EventsWritingTheTemporaryDirectoryFailAndLeaveNothing) {
+  LoopbackServer server;
+  ASSERT_TRUE(server.running());
+  const std::string url = server.Url("/body?size=" + std::to_string(kFillerSize));
+  const struct {
+    const char* what;
+    std::string event;
+    std::vector<std::string> reports;  // regular expressions
+  } cases[] = {
+      {"RUN", "<type>RUN</type><src>FILLER.BIN</src>",
+       {R"(ExtractFile - WriteFile failed name=FILLER, ext=BIN, path=T:\\ppp[0-9a-fA-F]+\.(tmp|TMP), )"
+        R"(GetLastError\(\)=112)",
+        R"(Cant extract FILLER\.BIN)"}},
+      // Wine reports success for the download that the full disk cut short
+      // (as for a body the server cut), where Windows reports the disk's
+      // error; the publisher check then refuses the cut program.
+      {"URLRUN", "<type>URLRUN</type><src>" + url +
+                     "</src><title>t</title><status>s</status><hidden>1</hidden>",
+       {R"(T:\\plr[0-9a-fA-F]+\.exe is not authenticated)"}},
+  };
+  char savedTmp[MAX_PATH] = {};
+  const DWORD saved = GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+  ASSERT_TRUE(saved > 0 && saved < MAX_PATH);
+  ASSERT_TRUE(SetEnvironmentVariableA("TMP", kDrive));
+  const ULONGLONG freeBefore = FreeBytes();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetProcessState();
+    std::string content = c.event;
+    TextBlock event{&content[0], content.size()};
+    ReportCapture reports;
+    EXPECT_EQ(-1, ProcessEvent("HKEY_LOCAL_MACHINE", "SOFTWARE\\BootstrapperTests\\DiskFull", event,
+                               GetModuleHandleA(nullptr), "InstallPath"));
+    ASSERT_EQ(c.reports.size(), reports.errors().size())
+        << testing::PrintToString(reports.errors());
+    for (size_t i = 0; i < c.reports.size(); ++i)
+      EXPECT_TRUE(std::regex_match(reports.errors()[i], std::regex(c.reports[i])))
+          << reports.errors()[i];
+    EXPECT_EQ(std::vector<std::string>{}, FilesOnDrive()) << "left on the full drive";
+    EXPECT_EQ(freeBefore, FreeBytes()) << "space was not given back";
+  }
+  SetEnvironmentVariableA("TMP", savedTmp);
+  ResetProcessState();
 }

@@ -51,3 +51,4 @@ add_wine_gtest(files_disk_full_tests
   RESOURCES ${FILES_TEST_DATA}/disk_full_test.rc
   LIBS product files_test_helpers
   PROPERTIES FIXTURES_REQUIRED files_tmpfs_drive)
+add_dependencies(files_disk_full_tests loopback_server)
