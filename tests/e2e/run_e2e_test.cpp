@@ -153,10 +153,15 @@ class RunScenario : public testing::Test {
   }
 
   // A copy of the built bootstrapper with this payload and the child program
-  // as its installer.
-  std::string Variant(const std::string& payload, const char* fileName = kVariantName) {
+  // (or these bytes) as its installer.
+  std::string Variant(const std::string& payload, const char* fileName = kVariantName,
+                      const std::string* installerBytes = nullptr) {
     std::string installer;
-    EXPECT_TRUE(ReadWholeFile(BuiltProgram("child_program.exe"), &installer));
+    if (installerBytes) {
+      installer = *installerBytes;
+    } else {
+      EXPECT_TRUE(ReadWholeFile(BuiltProgram("child_program.exe"), &installer));
+    }
     const std::string path = dir_.path() + fileName;
     std::string error;
     EXPECT_TRUE(WriteEditedCopy(BuiltProgram("bootstrapper.exe"), path,
@@ -337,6 +342,87 @@ TEST_F(RunScenario, ShutdownStopsTheApplicationOnlyAfterTheExtraction) {
     }
     EXPECT_EQ(std::vector<std::string>{}, ListDirectory(temp_, true));
   }
+}
+
+// Killed while it writes a large installer: the installer under its
+// temporary name is whole or absent, never half; only the scratch file may
+// stay, and the next run is not disturbed by it.
+struct Entry {
+  std::string name;
+  ULONGLONG size;
+};
+std::vector<Entry> Entries(const std::string& directory) {
+  std::vector<Entry> entries;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return entries;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      entries.push_back({found.cFileName, (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) |
+                                              found.nFileSizeLow});
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return entries;
+}
+
+TEST_F(RunScenario, KilledInTheMiddleOfTheExtractionLeavesNoHalfInstaller) {
+  // The child program with 64 MiB behind it (an overlay: it still runs).
+  std::string installer;
+  ASSERT_TRUE(ReadWholeFile(BuiltProgram("child_program.exe"), &installer));
+  installer.append(64u << 20, 'p');
+  const std::string program =
+      Variant(Payload("<src>LUMENO2_ADMIN.EXE</src>"), kVariantName, &installer);
+  RegistryValueGuard originalPath(HKEY_LOCAL_MACHINE, "SOFTWARE\\Korvex\\Lumeno",
+                                  "OriginalInstallerPath");
+
+  // Killed as soon as its scratch file is seen part-written.
+  std::string commandLine = Quote(program);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &started));
+  ULONGLONG killedAt = 0;
+  const ULONGLONG deadline = GetTickCount64() + kRunLimitMs;
+  while (!killedAt && GetTickCount64() < deadline &&
+         WaitForSingleObject(started.hProcess, 0) == WAIT_TIMEOUT) {
+    for (const Entry& entry : Entries(temp_)) {
+      if (entry.name.compare(0, 3, "ppp") == 0 && entry.size > 0 && entry.size < installer.size()) {
+        TerminateProcess(started.hProcess, 9);
+        killedAt = entry.size;
+      }
+    }
+  }
+  WaitForSingleObject(started.hProcess, kRunLimitMs);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(started.hProcess, &exitCode);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  ASSERT_NE(0u, killedAt) << "the scratch file was never seen part-written (exit code "
+                          << exitCode << ")";
+  EXPECT_EQ(9u, exitCode);
+  EXPECT_TRUE(child_->Runs().empty());
+  std::vector<std::string> scratch;
+  for (const Entry& entry : Entries(temp_)) {
+    if (entry.name.compare(0, 3, "ppp") == 0) {
+      scratch.push_back(entry.name);
+    } else {
+      ADD_FAILURE() << entry.name << " of " << entry.size << " bytes is left";
+    }
+  }
+  EXPECT_EQ(1u, scratch.size());
+
+  // The next run extracts, runs and deletes its own installer; the old
+  // scratch file is ignored, or taken over when the thread number matches.
+  // The killed run could not remove its OriginalInstallerPath.
+  DeleteRegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Korvex\\Lumeno", "OriginalInstallerPath");
+  const ProcessResult result = Run(program, "", nullptr);
+  EXPECT_EQ(0u, result.exitCode);
+  ASSERT_EQ(1u, child_->Runs().size());
+  for (const Entry& entry : Entries(temp_))
+    EXPECT_EQ(0u, entry.name.compare(0, 3, "ppp")) << entry.name << " is left";
+  printf("killed with %llu of %llu bytes of the scratch file written\n", killedAt,
+         static_cast<unsigned long long>(installer.size()));
 }
 
 }  // namespace
