@@ -4,6 +4,12 @@
 // Size of the fixed path, registry-string and tag-name buffers.
 constexpr size_t kPathBufferSize = 260;
 
+// The longest directory GetTempFileNameA takes (as documented): the name it
+// makes needs a backslash, a three-letter prefix, up to four hex digits,
+// ".tmp" and the NUL. With a longer one Wine reports success and writes a
+// cut name of 260 bytes without a terminator.
+constexpr size_t kTempFileDirectoryMax = kPathBufferSize - 14;
+
 // Removes spaces, tabs, carriage returns and line feeds from both ends of the
 // string, in place (the trailing ones first). A null string is left alone.
 void TrimWhitespace(char* text);

@@ -11,6 +11,7 @@
 
 #include "base/process_state.h"
 #include "base/report.h"
+#include "base/string_ops.h"
 #include "base/unique_handle.h"
 #include "download/download_dialog.h"
 #include "download/downloader.h"
@@ -38,7 +39,9 @@ struct DownloadTarget {
 
   DownloadTarget() {
     const DWORD length = GetTempPathA(MAX_PATH, directory);
-    if (length == 0 || length >= MAX_PATH) {
+    // A directory too long for a whole "plr" name gets none: the platform
+    // could return it cut and unterminated.
+    if (length == 0 || length > kTempFileDirectoryMax) {
       directory[0] = '\0';  // not "" for GetTempFileNameA: that is the current directory
       return;
     }

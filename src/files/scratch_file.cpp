@@ -8,11 +8,6 @@
 
 namespace {
 
-// GetTempFileNameA needs room for "\ppp" + four hex digits + ".tmp" + NUL
-// after the directory; with less it returns a cut name that names some other
-// file.
-constexpr size_t kScratchNameRoom = 14;
-
 void ReportWriteFailure(const char* name, const char* type, const char* scratch, DWORD error) {
   ReportError("ExtractFile - WriteFile failed name=%s, ext=%s, path=%s, GetLastError()=%d", name,
               type, scratch, static_cast<int>(error));
@@ -23,7 +18,7 @@ void ReportWriteFailure(const char* name, const char* type, const char* scratch,
 bool NameScratchFile(const char* name, const char* type, const char* target, char* scratch) {
   const char* lastSlash = strrchr(target, '\\');
   const size_t directoryLength = lastSlash ? static_cast<size_t>(lastSlash - target) : 0;
-  if (strlen(target) >= kPathBufferSize || directoryLength > kPathBufferSize - kScratchNameRoom) {
+  if (strlen(target) >= kPathBufferSize || directoryLength > kTempFileDirectoryMax) {
     ReportError("ExtractFile - GetTempFileName failed name=%s, ext=%s, path=%.*s, GetLastError()=%d",
                 name, type, static_cast<int>(directoryLength), target,
                 static_cast<int>(ERROR_FILENAME_EXCED_RANGE));

@@ -328,6 +328,44 @@ TEST_F(UrlRunTest, NobodyCanReplaceOrDeleteTheAcceptedProgramBeforeItStarts) {
   EXPECT_EQ(Messages{}, ListDirectory(temp_));
 }
 
+// --- The download target: a temporary directory of 246 characters (the
+// longest GetTempFileNameA takes) gets its "plr" name; one longer, up to the
+// 259 that GetTempPathA can give, gets none, and the download fails.
+TEST_F(UrlRunTest, TemporaryDirectoryUpToTheLongestThatTakesATemporaryName) {
+  ProgramWritesInstallPath();
+  const struct {
+    size_t length;  // with its backslash
+    int result;
+    Messages reports;
+  } cases[] = {
+      {246, 0, {}},
+      {247, -1, {"Downloader - URLDownloadToFile(<src>) failed, -2147024809",
+                 "DOWNLOAD CANCELED OR ENCOUNTERED ERROR"}},
+      {259, -1, {"Downloader - URLDownloadToFile(<src>) failed, -2147024809",
+                 "DOWNLOAD CANCELED OR ENCOUNTERED ERROR"}},
+  };
+  size_t runs = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    const std::string directory = temp_ + std::string(c.length - temp_.size() - 1, 'd') + "\\";
+    ASSERT_EQ(c.length, directory.size());
+    ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", directory.c_str()));
+    gReports.clear();
+    EXPECT_EQ(c.result, Run(Hidden(kKorvex)));
+    Messages expected = c.reports;
+    for (std::string& text : expected)
+      if (text.find("<src>") != std::string::npos) text.replace(text.find("<src>"), 5, src_);
+    EXPECT_EQ(expected, Reported());
+    EXPECT_EQ(runs += c.result == 0, orders_.Runs().size());
+    if (c.result == 0) {
+      EXPECT_EQ(0u, Field(orders_.Runs().back(), "path").find(directory + "plr"));
+    }
+    EXPECT_EQ(Messages{}, ListDirectory(directory)) << "left in the temporary directory";
+    RemoveDirectoryA(directory.c_str());
+  }
+}
+
 TEST_F(UrlRunTest, AProgramThatCannotBeDeletedAfterItsRunIsReportedAndTheEventGoesOn) {
   ProgramWritesInstallPath();
   std::unique_ptr<HeldFile> reader;
