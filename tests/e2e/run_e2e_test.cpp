@@ -402,15 +402,13 @@ TEST_F(RunScenario, KilledInTheMiddleOfTheExtractionLeavesNoHalfInstaller) {
                           << exitCode << ")";
   EXPECT_EQ(9u, exitCode);
   EXPECT_TRUE(child_->Runs().empty());
-  std::vector<std::string> scratch;
+  size_t scratchFiles = 0;
   for (const Entry& entry : Entries(temp_)) {
-    if (entry.name.compare(0, 3, "ppp") == 0) {
-      scratch.push_back(entry.name);
-    } else {
-      ADD_FAILURE() << entry.name << " of " << entry.size << " bytes is left";
-    }
+    const bool scratch = entry.name.compare(0, 3, "ppp") == 0;
+    scratchFiles += scratch;
+    EXPECT_TRUE(scratch) << entry.name << " of " << entry.size << " bytes is left";
   }
-  EXPECT_EQ(1u, scratch.size());
+  EXPECT_EQ(1u, scratchFiles);
 
   // The next run extracts, runs and deletes its own installer; the old
   // scratch file is ignored, or taken over when the thread number matches.
