@@ -14,6 +14,18 @@ if(WIN32)
     __USE_MINGW_ANSI_STDIO=0)
   target_compile_options(project_options INTERFACE
     -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables)
+endif()
+
+# Every Windows program of the tree (product, tools, tests, fixtures) is
+# linked hardened and reproducibly: ASLR (high-entropy on x86-64) and DEP,
+# and no time stamp in the headers, so that a build of the same sources
+# gives the same bytes.
+if(WIN32)
+  add_library(hardened_link INTERFACE)
+  target_link_options(hardened_link INTERFACE
+    -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp
+    $<$<EQUAL:${CMAKE_SIZEOF_VOID_P},8>:-Wl,--high-entropy-va>)
+  target_link_libraries(project_options INTERFACE hardened_link)
 else()
   option(ENABLE_SANITIZERS "Build the native core with ASan and UBSan" ON)
   if(ENABLE_SANITIZERS)
@@ -25,11 +37,13 @@ endif()
 
 # Test code: same warnings, exceptions allowed (GoogleTest uses them).
 add_library(test_options INTERFACE)
-target_compile_options(test_options INTERFACE -Wall -Wextra -Werror -Wno-missing-field-initializers)
+target_compile_options(test_options INTERFACE
+  -Wall -Wextra -Werror -Wformat=2 -Wno-missing-field-initializers)
 if(WIN32)
   target_compile_definitions(test_options INTERFACE
     WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
   target_link_options(test_options INTERFACE -static -static-libgcc -static-libstdc++)
+  target_link_libraries(test_options INTERFACE hardened_link)
 elseif(ENABLE_SANITIZERS)
   target_compile_options(test_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)

@@ -38,13 +38,12 @@ void ReportError(const char* format, ...) {
   if (gDebug) ShowErrorMessage(message);
 }
 
-void PrintText(const char* format, const char* text) {
+void PrintText(const char* format, ...) {
   char line[kPrintBufferSize];
-  // Callers pass a literal with exactly one %s; the format is theirs.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  FormatBoundedArgs(line, sizeof line, format, text);
-#pragma GCC diagnostic pop
+  va_list args;
+  va_start(args, format);
+  FormatBounded(line, sizeof line, format, args);
+  va_end(args);
   if (gPrintObserver) gPrintObserver(line);
   WriteStandardOutput(line, strlen(line));
 }

@@ -36,12 +36,11 @@ TEST(ReportError, MessageLongerThan2048BytesIsCutTo2047Characters) {
 }
 
 TEST(PrintText, LineLongerThan260BytesIsCutTo259Characters) {
-  const char* format = "Failed to get data for tag: <%s>\n";
   for (size_t length : {228u, 229u, 300u}) {
     SCOPED_TRACE(length);
     const std::string name(length, 't');
     ReportLog reports;
-    PrintText(format, name.c_str());
+    PrintText("Failed to get data for tag: <%s>\n", name.c_str());
     const std::string whole = "Failed to get data for tag: <" + name + ">\n";
     ASSERT_EQ(1u, reports.printed().size());
     EXPECT_EQ(whole.substr(0, 259), reports.printed()[0]);
