@@ -1,5 +1,7 @@
 #include "base/ansi_bstr.h"
 
+#include "base/system_functions.h"
+
 namespace {
 bool IsNtFiveOrLater(DWORD platformVersion) {
   const bool nt = (platformVersion & 0x80000000u) == 0;
@@ -28,11 +30,18 @@ BSTR AnsiToBstr(const char* text) {
   const int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
   // The length counts the terminator; 0 means the conversion itself failed.
   if (length <= 0) return nullptr;
-  BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+  // Without OLE Automation there is no BSTR to make: a failed allocation.
+  const auto allocate = GetSystemFunction<SystemFunction::kSysAllocStringLen>();
+  BSTR result = allocate ? allocate(nullptr, static_cast<UINT>(length - 1)) : nullptr;
   if (!result) return nullptr;
   if (MultiByteToWideChar(codePage, 0, text, -1, result, length) != length) {
-    SysFreeString(result);
+    FreeBstr(result);
     return nullptr;
   }
   return result;
+}
+
+void FreeBstr(BSTR text) {
+  if (!text) return;
+  if (const auto free = GetSystemFunction<SystemFunction::kSysFreeString>()) free(text);
 }

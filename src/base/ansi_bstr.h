@@ -13,11 +13,14 @@ BSTR AnsiToBstr(const char* text);
 // when the locale names none).
 UINT AnsiCodePageFor(DWORD platformVersion);
 
+// SysFreeString, taken from the system at its first use; null does nothing.
+void FreeBstr(BSTR text);
+
 // Frees a BSTR when it goes out of scope.
 class BstrHolder {
  public:
   explicit BstrHolder(BSTR text) : text_(text) {}
-  ~BstrHolder() { SysFreeString(text_); }
+  ~BstrHolder() { FreeBstr(text_); }
   BstrHolder(const BstrHolder&) = delete;
   BstrHolder& operator=(const BstrHolder&) = delete;
   BSTR get() const { return text_; }

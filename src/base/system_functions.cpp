@@ -7,9 +7,9 @@
 
 namespace {
 
-enum class SystemLibrary { kKernel32, kWintrust, kUrlmon, kComctl32, kCount };
+enum class SystemLibrary { kKernel32, kWintrust, kUrlmon, kComctl32, kOle32, kOleaut32, kCount };
 constexpr const char* kLibraryNames[] = {"kernel32.dll", "wintrust.dll", "urlmon.dll",
-                                         "comctl32.dll"};
+                                         "comctl32.dll", "ole32.dll",    "oleaut32.dll"};
 static_assert(std::size(kLibraryNames) == static_cast<size_t>(SystemLibrary::kCount),
               "one name per library");
 
@@ -30,6 +30,11 @@ constexpr Row kTable[] = {
     {SystemFunction::kWinVerifyTrust, SystemLibrary::kWintrust, "WinVerifyTrust"},
     {SystemFunction::kURLDownloadToFileA, SystemLibrary::kUrlmon, "URLDownloadToFileA"},
     {SystemFunction::kInitCommonControlsEx, SystemLibrary::kComctl32, "InitCommonControlsEx"},
+    {SystemFunction::kCoInitialize, SystemLibrary::kOle32, "CoInitialize"},
+    {SystemFunction::kCoUninitialize, SystemLibrary::kOle32, "CoUninitialize"},
+    {SystemFunction::kCoCreateInstance, SystemLibrary::kOle32, "CoCreateInstance"},
+    {SystemFunction::kSysAllocStringLen, SystemLibrary::kOleaut32, "SysAllocStringLen"},
+    {SystemFunction::kSysFreeString, SystemLibrary::kOleaut32, "SysFreeString"},
 };
 
 constexpr bool OneRowPerFunctionInOrder() {

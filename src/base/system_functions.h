@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
+#include <oleauto.h>
 #include <tlhelp32.h>
 #include <urlmon.h>
 #include <wintrust.h>
@@ -23,6 +25,14 @@ enum class SystemFunction {
   kURLDownloadToFileA,
   // comctl32.dll
   kInitCommonControlsEx,
+  // ole32.dll and oleaut32.dll: only the update service's client, URLRUN and
+  // the publisher check need them, so a run that uses none of those never
+  // loads them (nor the DLLs they bring).
+  kCoInitialize,
+  kCoUninitialize,
+  kCoCreateInstance,
+  kSysAllocStringLen,
+  kSysFreeString,
   kCount
 };
 
@@ -41,6 +51,15 @@ SYSTEM_FUNCTION_SIGNATURE(kProcess32Next, Process32Next);
 SYSTEM_FUNCTION_SIGNATURE(kWinVerifyTrust, WinVerifyTrust);
 SYSTEM_FUNCTION_SIGNATURE(kURLDownloadToFileA, URLDownloadToFileA);
 SYSTEM_FUNCTION_SIGNATURE(kInitCommonControlsEx, InitCommonControlsEx);
+SYSTEM_FUNCTION_SIGNATURE(kCoInitialize, CoInitialize);
+SYSTEM_FUNCTION_SIGNATURE(kCoUninitialize, CoUninitialize);
+SYSTEM_FUNCTION_SIGNATURE(kSysAllocStringLen, SysAllocStringLen);
+SYSTEM_FUNCTION_SIGNATURE(kSysFreeString, SysFreeString);
+// The headers add a template overload for C++: name the platform function.
+template <>
+struct SystemFunctionSignature<SystemFunction::kCoCreateInstance> {
+  using Type = HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+};
 #undef SYSTEM_FUNCTION_SIGNATURE
 
 // The function's address, or null when the system lacks it.

@@ -4,6 +4,7 @@
 #include "base/ansi_bstr.h"
 #include "base/out_of_memory.h"
 #include "base/report.h"
+#include "base/system_functions.h"
 #include "base/unique_handle.h"
 
 namespace {
@@ -39,11 +40,18 @@ bool RunViaUpdateService(const char* programPath, const char* parameters,
 bool LaunchViaUpdateService(const char* programPath, const char* parameters) {
   // S_FALSE (this thread's apartment existed already) serves as well; only a
   // call that failed must not be balanced, or it would end another's apartment.
-  const bool comStarted = SUCCEEDED(CoInitialize(nullptr));
+  // COM comes from the system directory on first use (base/system_functions);
+  // without it the service is unavailable like any that cannot be created.
+  const auto coInitialize = GetSystemFunction<SystemFunction::kCoInitialize>();
+  const auto coCreateInstance = GetSystemFunction<SystemFunction::kCoCreateInstance>();
+  const auto coUninitialize = GetSystemFunction<SystemFunction::kCoUninitialize>();
+  const bool comStarted = coInitialize && SUCCEEDED(coInitialize(nullptr));
   IUpdateService* service = nullptr;
   const HRESULT created =
-      CoCreateInstance(kUpdateServiceClassId, nullptr, CLSCTX_LOCAL_SERVER,
-                       kUpdateServiceInterfaceId, reinterpret_cast<void**>(&service));
+      coCreateInstance ? coCreateInstance(kUpdateServiceClassId, nullptr, CLSCTX_LOCAL_SERVER,
+                                          kUpdateServiceInterfaceId,
+                                          reinterpret_cast<void**>(&service))
+                       : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
   bool ranViaService = false;
   if (FAILED(created) || !service) {
     ReportError("CUpdateService unavailable");
@@ -53,6 +61,6 @@ bool LaunchViaUpdateService(const char* programPath, const char* parameters) {
     if (!ranViaService) ReportError("Failed to run via service.  Running normally");
   }
   if (service) service->Release();
-  if (comStarted) CoUninitialize();
+  if (comStarted && coUninitialize) coUninitialize();
   return ranViaService;
 }

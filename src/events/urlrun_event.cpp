@@ -12,6 +12,7 @@
 #include "base/process_state.h"
 #include "base/report.h"
 #include "base/string_ops.h"
+#include "base/system_functions.h"
 #include "base/unique_handle.h"
 #include "download/download_dialog.h"
 #include "download/downloader.h"
@@ -84,7 +85,8 @@ int UrlRunEvent(EventContext& event) {
   // The dispatch has checked src, title and status.
   const EventRecord& record = event.record;
   DownloadTarget target;
-  CoInitialize(nullptr);
+  if (const auto coInitialize = GetSystemFunction<SystemFunction::kCoInitialize>())
+    coInitialize(nullptr);
   DownloadRequest request{record.Get(kFieldSrc), target.path,   record.Get(kFieldTitle),
                           record.Get(kFieldStatus), nullptr,    {0}};
   if (Download(event, &request) == -1) {

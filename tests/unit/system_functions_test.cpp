@@ -25,6 +25,11 @@ const Entry kEntries[] = {
     {SystemFunction::kWinVerifyTrust, "wintrust.dll", "WinVerifyTrust"},
     {SystemFunction::kURLDownloadToFileA, "urlmon.dll", "URLDownloadToFileA"},
     {SystemFunction::kInitCommonControlsEx, "comctl32.dll", "InitCommonControlsEx"},
+    {SystemFunction::kCoInitialize, "ole32.dll", "CoInitialize"},
+    {SystemFunction::kCoUninitialize, "ole32.dll", "CoUninitialize"},
+    {SystemFunction::kCoCreateInstance, "ole32.dll", "CoCreateInstance"},
+    {SystemFunction::kSysAllocStringLen, "oleaut32.dll", "SysAllocStringLen"},
+    {SystemFunction::kSysFreeString, "oleaut32.dll", "SysFreeString"},
 };
 static_assert(sizeof kEntries / sizeof *kEntries == static_cast<size_t>(SystemFunction::kCount),
               "every function is listed");
