@@ -26,5 +26,5 @@ for variant in default aligned; do
 done
 
 echo "== Size of bootstrapper.exe"
-echo "default file alignment: $(stat -c %s "$bin/bootstrapper.exe") bytes"
-echo "file alignment 4096:    $(stat -c %s "$bin/bootstrapper_aligned.exe") bytes"
+echo "file alignment 4096 (shipped): $(stat -c %s "$bin/bootstrapper.exe") bytes"
+echo "default file alignment: $(stat -c %s "$bin/bootstrapper_unaligned.exe") bytes"

@@ -5,8 +5,10 @@
 #   scripts/bench.sh                 every benchmark
 #   scripts/bench.sh walk layout     only these, in this order
 #
-# Build directories: $BENCH_BUILD-native (Release, no sanitizers) and
-# $BENCH_BUILD-win32 (the shipped settings); BENCH_BUILD defaults to build/bench.
+# Build directories: $BENCH_BUILD-native (Release, no sanitizers),
+# $BENCH_BUILD-win32 (the shipped settings) and, only for the launch rows on a
+# host that cannot run 32-bit programs, $BENCH_BUILD-win64; BENCH_BUILD
+# defaults to build/bench.
 #
 # Adding a benchmark: write a function bench_<name> that builds its targets
 # with build_native / build_win32 and runs them (run_win32 for Windows
@@ -22,6 +24,7 @@ export WINEARCH=win32
 build_root=$(realpath -m "${BENCH_BUILD:-build/bench}")
 native_dir=$build_root-native
 win32_dir=$build_root-win32
+win64_dir=$build_root-win64
 jobs=2  # the machine's cores are shared
 
 build_native() {
@@ -34,6 +37,10 @@ build_win32() {
   cmake --preset win32 -B "$win32_dir" >/dev/null
   cmake --build "$win32_dir" -j "$jobs" --target "$@" >/dev/null
 }
+build_win64() {
+  cmake --preset win64 -B "$win64_dir" >/dev/null
+  cmake --build "$win64_dir" -j "$jobs" --target "$@" >/dev/null
+}
 
 prefix_started=
 run_win32() {
@@ -43,8 +50,17 @@ run_win32() {
   fi
   scripts/wine-run.sh "$win32_dir/wineprefix" "$@"
 }
+prefix64_started=
+run_win64() {
+  if [ -z "$prefix64_started" ]; then
+    WINEARCH=win64 scripts/wine-prefix.sh warm "$win64_dir/wineprefix"
+    prefix64_started=1
+  fi
+  WINEARCH=win64 scripts/wine-run.sh "$win64_dir/wineprefix" "$@"
+}
 stop_prefix() {
   [ -n "$prefix_started" ] && scripts/wine-prefix.sh stop "$win32_dir/wineprefix"
+  [ -n "$prefix64_started" ] && scripts/wine-prefix.sh stop "$win64_dir/wineprefix"
   return 0
 }
 trap stop_prefix EXIT
@@ -52,18 +68,20 @@ trap stop_prefix EXIT
 # ------------------------------------------------------------------ benchmarks
 
 # The size of the program without an embedded installer (all its UI
-# resources included), its sections and the DLLs it imports.
+# resources included), as shipped (sections page-aligned in the file) and with
+# the linker's default file alignment; the size of each of its sections in
+# memory and in the file; the DLLs it imports.
 bench_size() {
-  build_win32 bootstrapper_stub bootstrapper_aligned
+  build_win32 bootstrapper_stub bootstrapper_unaligned
   local exe
-  for exe in bootstrapper_stub bootstrapper_aligned; do
-    printf '%-22s %6d bytes\n' "$exe.exe" "$(stat -c %s "$win32_dir/bin/$exe.exe")"
+  for exe in bootstrapper_stub bootstrapper_unaligned; do
+    printf '%-26s %6d bytes\n' "$exe.exe" "$(stat -c %s "$win32_dir/bin/$exe.exe")"
   done
-  echo "sections of bootstrapper_stub.exe (bytes):"
+  echo "sections of bootstrapper_stub.exe (bytes: contents, in the file):"
   i686-w64-mingw32-objdump -h "$win32_dir/bin/bootstrapper_stub.exe" |
-    while read -r index name size _; do
+    while read -r index name size _ _ offset _; do
       [[ $index =~ ^[0-9]+$ ]] || continue
-      printf '  %-8s %6d\n' "$name" "$((16#$size))"
+      printf '  %-8s %6d %6d\n' "$name" "$((16#$size))" "$(( (16#$size + 4095) / 4096 * 4096 ))"
     done
   echo "imports: $(i686-w64-mingw32-objdump -p "$win32_dir/bin/bootstrapper_stub.exe" |
     awk '/DLL Name:/{print $3}' | sort -f | tr '\n' ' ')"
@@ -90,13 +108,49 @@ bench_extract() {
   bench/extract_bench.sh "$win32_dir"
 }
 
-# From the bootstrapper's start to the start of the installer it carries, on
-# the shell path, with a small and a 100 MiB installer, for the shipped
-# program and for it linked with file alignment 4096, under Wine.
+# Side by side in one run: from an installer's start to the start of the
+# 100 MiB program it carries and to its exit, for the shipped bootstrapper
+# (and the same linked with the default file alignment), the floor (one
+# CopyFileA and one start) and the peer, an NSIS installer doing the same
+# job (bench/peer_installer.nsi) with its defaults (zlib, CRC check) and
+# with neither; plus a small program started directly and by the
+# bootstrapper. The peer is a 32-bit program: on a host that cannot run
+# those, the 64-bit build's rows run alone.
 bench_launch() {
+  local reps=${LAUNCH_REPS:-15}
+  . scripts/wine-arch.sh
+  local runs32=0
+  runs_32bit_windows "$win32_dir/wineprefix" || runs32=$?
+  prefix_started=  # the probe leaves no process of the prefix running
+  if [ "$runs32" != 0 ]; then
+    echo "this host cannot run 32-bit Windows programs ($WINE_PROBE_REASON):"
+    echo "no NSIS rows (the peer is a 32-bit program); the 64-bit build's rows only"
+    build_win64 launch_bench
+    make_big_program "$win64_dir/bin"
+    run_win64 "$win64_dir/bin/launch_bench.exe" "$reps" big_program.exe \
+      bootstrapper_stub.exe bootstrapper_unaligned.exe
+    return
+  fi
   build_win32 launch_bench
-  run_win32 "$win32_dir/bin/launch_bench.exe" "${LAUNCH_REPS:-9}" \
-    bootstrapper.exe bootstrapper_aligned.exe
+  local bin=$win32_dir/bin nsi=$PWD/bench/peer_installer.nsi
+  make_big_program "$bin"
+  makensis -V1 -DOUTPUT="$bin/nsis_default.exe" -DPROGRAM="$bin/big_program.exe" "$nsi"
+  makensis -V1 -DOUTPUT="$bin/nsis_plain.exe" -DPROGRAM="$bin/big_program.exe" -DPLAIN "$nsi"
+  makensis -V1 -DOUTPUT="$bin/nsis_empty.exe" "$nsi"
+  makensis -V1 -DOUTPUT="$bin/nsis_empty_plain.exe" -DPLAIN "$nsi"
+  echo "sizes without a program: bootstrapper_stub.exe $(stat -c %s "$bin/bootstrapper_stub.exe")," \
+    "NSIS $(stat -c %s "$bin/nsis_empty.exe") (default), $(stat -c %s "$bin/nsis_empty_plain.exe")" \
+    "(no compression, no CRC) bytes"
+  run_win32 "$bin/launch_bench.exe" "$reps" big_program.exe \
+    bootstrapper_stub.exe bootstrapper_unaligned.exe \
+    "NSIS default (zlib, CRC check)=nsis_default.exe" \
+    "NSIS, no compression, no CRC check=nsis_plain.exe"
+}
+
+# child_program.exe with 100 MiB of random bytes after its image (the loader
+# ignores them, so it still runs), in DIR as big_program.exe.
+make_big_program() {
+  { cat "$1/child_program.exe"; head -c 104857600 /dev/urandom; } >"$1/big_program.exe"
 }
 
 # Milliseconds that a command takes, its output discarded.

@@ -15,7 +15,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386
   xvfb xauth x11-apps imagemagick
-  osslsigncode openssl
+  osslsigncode openssl nsis
   googletest clang libclang-rt-14-dev llvm
   cmake ninja-build make python3
 )
