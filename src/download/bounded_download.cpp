@@ -26,6 +26,8 @@ struct Transfer {
   LONG owner;
   void* binding;       // IBinding*, with a reference, once binding starts
   decltype(&URLDownloadToFileA) download;
+  decltype(&CoInitialize) comInitialize;  // resolved by the caller: the table is
+  decltype(&CoUninitialize) comUninitialize;  // not filled from two threads
   char* address;
   char* target;
   HRESULT result;
@@ -115,14 +117,14 @@ class AbortableCallback : public IBindStatusCallback {
 DWORD WINAPI TransferThread(LPVOID parameter) {
   Transfer* transfer = static_cast<Transfer*>(parameter);
   // The URL library binds in this thread's own apartment.
-  const HRESULT com = CoInitialize(nullptr);
+  const HRESULT com = transfer->comInitialize(nullptr);
   {
     AbortableCallback callback(transfer);
     transfer->result =
         transfer->download(nullptr, transfer->address, transfer->target, 0, &callback);
   }
   if (IBinding* binding = TakeBinding(transfer)) binding->Release();
-  if (SUCCEEDED(com)) CoUninitialize();
+  if (SUCCEEDED(com)) transfer->comUninitialize();
   // Left behind by a caller that could wait no longer: what the call wrote
   // is this thread's to remove.
   if (InterlockedCompareExchange(&transfer->owner, kCallEnded, kCallerWaits) == kHandedToThread)
@@ -143,9 +145,13 @@ void RequestStop(Transfer* transfer) {
 
 HRESULT DownloadWithin(const char* address, const char* targetPath, DWORD limitMs) {
   auto download = GetSystemFunction<SystemFunction::kURLDownloadToFileA>();
-  if (!download) return kNoUrlLibrary;
+  auto comInitialize = GetSystemFunction<SystemFunction::kCoInitialize>();
+  auto comUninitialize = GetSystemFunction<SystemFunction::kCoUninitialize>();
+  if (!download || !comInitialize || !comUninitialize) return kNoUrlLibrary;
   Transfer* transfer = NewTransfer(download, address, targetPath);
   if (!transfer) return E_OUTOFMEMORY;
+  transfer->comInitialize = comInitialize;
+  transfer->comUninitialize = comUninitialize;
   HANDLE thread = CreateThread(nullptr, 0, TransferThread, transfer, 0, nullptr);
   if (!thread) {
     const HRESULT failure = HRESULT_FROM_WIN32(GetLastError());

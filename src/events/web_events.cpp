@@ -4,13 +4,13 @@
 // them fails the walk once src is given.
 #include "events/web_events.h"
 
-#include <objbase.h>
 #include <shellapi.h>
 
 #include <cstring>
 
 #include "base/process_state.h"
 #include "base/report.h"
+#include "base/string_ops.h"
 #include "download/bounded_download.h"
 #include "events/actions.h"
 #include "host/browser_search.h"
@@ -27,10 +27,16 @@ static_assert(sizeof kReferralFormat - 1 - 6 + 1 + 1 == 30,
 // Requests src into a fresh temporary file and deletes the file, whatever
 // the outcome. The request is bounded in time (kWebRequestLimitMs).
 int DownloadAndDiscard(const char* src, const char* type) {
+  char directory[MAX_PATH] = {};
   char path[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, path);
-  GetTempFileNameA(path, "plr", 0, path);
-  CoInitialize(nullptr);
+  // A directory too long for a whole "plr" name gets none (the platform
+  // could return it cut and unterminated), and then no request is made.
+  const DWORD length = GetTempPathA(MAX_PATH, directory);
+  if (length == 0 || length > kTempFileDirectoryMax ||
+      !GetTempFileNameA(directory, "plr", 0, path)) {
+    ReportError("%s - no temporary file for the answer", type);
+    return 0;
+  }
   const HRESULT result = DownloadWithin(src, path, kWebRequestLimitMs);
   if (result != S_OK)
     ReportError("%s - URLDownloadToFile(%s) failed, %d", type, src, static_cast<int>(result));

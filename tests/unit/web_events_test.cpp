@@ -192,6 +192,29 @@ INSTANTIATE_TEST_SUITE_P(
                     0, nullptr}),
     CaseName<RequestCase>);
 
+// A temporary directory at the longest that takes a "plr" name gets the
+// request; one past it gets none (the platform could hand back a cut,
+// unterminated name) and the event says so and goes on.
+TEST_F(WebEventTest, TemporaryDirectoryUpToTheLongestThatTakesATemporaryName) {
+  for (const size_t length : {246u, 247u, 259u}) {
+    SCOPED_TRACE(length);
+    const std::string directory = temp_ + std::string(length - temp_.size() - 1, 'd') + "\\";
+    ASSERT_EQ(length, directory.size());
+    ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", directory.c_str()));
+    reports_.Clear();
+    const size_t before = server_.Requests().size();
+    EXPECT_EQ(0, Run("URLHIT", server_.Url("/body?size=10")));
+    const bool named = length <= 246;
+    EXPECT_EQ(before + (named ? 1 : 0), server_.Requests().size());
+    EXPECT_EQ(named ? Texts{} : Texts{"URLHIT - no temporary file for the answer"},
+              reports_.errors());
+    EXPECT_EQ(Texts{}, ListDirectory(directory)) << "left in the temporary directory";
+    RemoveDirectoryA(directory.c_str());
+  }
+  ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp_.c_str()));
+}
+
 // An unreachable address, a server that never answers and one that trickles
 // past the limit: each event reports and returns 0 within the limit, and the
 // walk goes on to its last event.
