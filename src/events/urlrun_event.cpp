@@ -11,7 +11,6 @@
 
 #include "base/process_state.h"
 #include "base/report.h"
-#include "base/string_ops.h"
 #include "base/system_functions.h"
 #include "base/unique_handle.h"
 #include "download/download_dialog.h"
@@ -21,6 +20,7 @@
 #include "events/install_path_check.h"
 #include "events/program_exit.h"
 #include "files/held_program.h"
+#include "files/reserved_temp_name.h"
 #include "resources/resource_ids.h"
 #include "trust/publisher_check.h"
 
@@ -39,17 +39,7 @@ struct DownloadTarget {
   char path[MAX_PATH] = {};
 
   DownloadTarget() {
-    const DWORD length = GetTempPathA(MAX_PATH, directory);
-    // A directory too long for a whole "plr" name gets none: the platform
-    // could return it cut and unterminated.
-    if (length == 0 || length > kTempFileDirectoryMax) {
-      directory[0] = '\0';  // not "" for GetTempFileNameA: that is the current directory
-      return;
-    }
-    if (!GetTempFileNameA(directory, "plr", 0, placeholder)) {
-      placeholder[0] = '\0';
-      return;
-    }
+    if (!ReserveTempFileName(directory, placeholder)) return;
     const size_t nameLength = strlen(placeholder);
     if (nameLength < 3) return;
     memcpy(path, placeholder, nameLength + 1);

@@ -10,9 +10,9 @@
 
 #include "base/process_state.h"
 #include "base/report.h"
-#include "base/string_ops.h"
 #include "download/bounded_download.h"
 #include "events/actions.h"
+#include "files/reserved_temp_name.h"
 #include "host/browser_search.h"
 #include "host/referral_ping.h"
 #include "host/registry_lookups.h"
@@ -29,11 +29,7 @@ static_assert(sizeof kReferralFormat - 1 - 6 + 1 + 1 == 30,
 int DownloadAndDiscard(const char* src, const char* type) {
   char directory[MAX_PATH] = {};
   char path[MAX_PATH] = {};
-  // A directory too long for a whole "plr" name gets none (the platform
-  // could return it cut and unterminated), and then no request is made.
-  const DWORD length = GetTempPathA(MAX_PATH, directory);
-  if (length == 0 || length > kTempFileDirectoryMax ||
-      !GetTempFileNameA(directory, "plr", 0, path)) {
+  if (!ReserveTempFileName(directory, path)) {
     ReportError("%s - no temporary file for the answer", type);
     return 0;
   }
