@@ -31,6 +31,7 @@ missing_packages() {
   local p
   for p in "${packages[@]}"; do have "$p" || echo "$p"; done
 }
+missing_native_packages() { missing_packages | grep -v ':i386$' || true; }
 
 mapfile -t missing < <(missing_packages)
 if [ ${#missing[@]} -eq 0 ]; then
@@ -56,13 +57,13 @@ mapfile -t missing < <(missing_packages)
 if [ ${#missing[@]} -ne 0 ]; then
   # apt-get installs all or nothing: without the i386 packages the rest may
   # still go in, and the 64-bit test bed needs none of them.
-  mapfile -t native_missing < <(printf '%s\n' "${missing[@]}" | grep -v ':i386$' || true)
+  mapfile -t native_missing < <(missing_native_packages)
   if [ ${#native_missing[@]} -ne 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
       "${native_missing[@]}" || status=$?
   fi
   mapfile -t missing < <(missing_packages)
-  mapfile -t native_missing < <(printf '%s\n' "${missing[@]}" | grep -v ':i386$' || true)
+  mapfile -t native_missing < <(missing_native_packages)
   if [ ${#native_missing[@]} -ne 0 ]; then
     echo "setup: still missing after apt-get (exit status $status): ${missing[*]}" >&2
     exit 1
