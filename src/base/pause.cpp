@@ -4,12 +4,14 @@
 
 namespace {
 int gPauses = 0;
+bool gSleep = true;
 }  // namespace
 
 void PauseMs(unsigned long milliseconds) {
   ++gPauses;
-  Sleep(milliseconds);
+  if (gSleep) Sleep(milliseconds);
 }
 
 int PausesTaken() { return gPauses; }
 void ResetPauses() { gPauses = 0; }
+void SetPausesSleep(bool sleep) { gSleep = sleep; }

@@ -8,3 +8,8 @@ void PauseMs(unsigned long milliseconds);
 // Pauses taken since the last reset (process-wide, for tests).
 int PausesTaken();
 void ResetPauses();
+
+// Test seam: with sleeping off, pauses are counted but take no time, for
+// tests of retries that nothing else waits on. The product never turns it
+// off.
+void SetPausesSleep(bool sleep);

@@ -31,7 +31,11 @@ int ExtractFile(HMODULE module, const char* name, const char* type, const char* 
   char scratch[kPathBufferSize];
   if (!NameScratchFile(name, type, target, scratch)) return -1;
   if (!WriteScratchFile(name, type, scratch, data, size)) return -1;
-  if (!RemoveOldTarget(target)) return -1;
-  if (!MoveScratchToTarget(name, type, scratch, target)) return -1;
+  if (!RemoveOldTarget(target) || !MoveScratchToTarget(name, type, scratch, target)) {
+    // A whole copy of the program would otherwise stay behind. Failing to
+    // remove it changes nothing for the caller.
+    DeleteFileA(scratch);
+    return -1;
+  }
   return 0;
 }

@@ -14,6 +14,6 @@ constexpr unsigned kReplacePauseMs = 500;
 bool RemoveOldTarget(const char* target);
 
 // Moves the scratch file to the target name; reports and returns false when
-// every attempt failed (the scratch file stays).
+// every attempt failed (the scratch file stays for the caller to remove).
 bool MoveScratchToTarget(const char* name, const char* type, const char* scratch,
                          const char* target);

@@ -146,21 +146,44 @@ TEST(ExtractFile, FailingStepIsReportedAndNothingIsLeftBehind) {
   }
 }
 
-// The old target cannot be deleted: ten attempts 500 ms apart, then the
-// report; the old target stays whole, and so does the complete scratch file.
-TEST(ExtractFile, TargetThatCannotBeDeletedFailsAfterTenAttempts) {
-  for (const bool readOnly : {false, true}) {
-    SCOPED_TRACE(readOnly ? "read-only target" : "target held open by another process");
+// The old target cannot be replaced: ten attempts, each failed one followed
+// by a pause of 500 ms (counted here, not slept), then the report. A target
+// that cannot be deleted stays whole; one that another process holds open
+// with delete sharing is deleted, but its name stays taken until that
+// process lets go, so every move fails. Either way no copy of the scratch
+// file is left.
+TEST(ExtractFile, TargetThatCannotBeReplacedFailsAfterTenAttemptsAndLeavesNoScratchFile) {
+  const struct {
+    const char* what;
+    bool readOnly;
+    HeldFile::Share share;
+    const char* step;
+    int error;
+    bool targetStays;
+  } cases[] = {
+      {"read-only target", true, HeldFile::Share::kNone, "DeleteFile", ERROR_ACCESS_DENIED, true},
+      {"target held open by another process", false, HeldFile::Share::kNone, "DeleteFile",
+       ERROR_SHARING_VIOLATION, true},
+      // The name of a file deleted while it is open stays taken until the
+      // last handle goes, under Wine as on Windows before its POSIX-style
+      // deletion (Windows 10 1809 frees the name at once; there the move
+      // succeeds and this case cannot be made).
+      {"target deleted but held open", false, HeldFile::Share::kAll, "MoveFile",
+       ERROR_ALREADY_EXISTS, false},
+  };
+  SetPausesSleep(false);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     ScratchDir dir("locked");
     const std::string target = dir.path() + "out.bin";
     const std::string scratch = ScratchNameFor(WithoutSlash(dir.path()));
     ASSERT_TRUE(WriteWholeFile(target, "old target"));
-    if (readOnly) {
+    if (c.readOnly) {
       ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
     }
     std::unique_ptr<HeldFile> holder;
-    if (!readOnly) {
-      holder = std::make_unique<HeldFile>(target, HeldFile::Share::kNone);
+    if (!c.readOnly) {
+      holder = std::make_unique<HeldFile>(target, c.share);
       ASSERT_TRUE(holder->held());
     }
 
@@ -169,13 +192,21 @@ TEST(ExtractFile, TargetThatCannotBeDeletedFailsAfterTenAttempts) {
     EXPECT_EQ(-1, ExtractFile(Self(), "PATTERN", "BIN", target.c_str()));
     holder.reset();
     EXPECT_EQ(kReplaceAttempts, PausesTaken()) << "a pause after each failed attempt";
-    const int error = readOnly ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION;
-    EXPECT_EQ(std::vector<std::string>{"ExtractFile - DeleteFile failed target=" + target +
-                                       ", GetLastError()=" + std::to_string(error)},
-              reports.errors());
-    EXPECT_EQ("old target", ReadFile(target));
-    EXPECT_TRUE(ReadFile(scratch) == PatternBytes(kPatternSize)) << "scratch file not complete";
+    const std::string expected =
+        std::string("ExtractFile - ") + c.step + " failed " +
+        (std::string(c.step) == "DeleteFile"
+             ? "target=" + target
+             : "name=PATTERN, ext=BIN, path=" + scratch + ", target=" + target) +
+        ", GetLastError()=" + std::to_string(c.error);
+    EXPECT_EQ(std::vector<std::string>{expected}, reports.errors());
+    EXPECT_EQ(c.targetStays ? std::vector<std::string>{"out.bin"} : std::vector<std::string>{},
+              ListDirectory(dir.path()))
+        << "the scratch file stayed behind";
+    if (c.targetStays) {
+      EXPECT_EQ("old target", ReadFile(target));
+    }
   }
+  SetPausesSleep(true);
 }
 
 // Two extractions into one directory from threads with the same low 16 bits

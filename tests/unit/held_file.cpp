@@ -12,8 +12,10 @@ HeldFile::HeldFile(const std::string& path, Share share) {
   release_ = CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str());
   if (!ready_ || !release_) return;
 
-  const char* mode =
-      share == Share::kRead ? "read" : share == Share::kReader ? "reader" : "none";
+  const char* mode = share == Share::kRead     ? "read"
+                     : share == Share::kReader ? "reader"
+                     : share == Share::kAll    ? "all"
+                                               : "none";
   std::string commandLine = Quote(BuiltProgram("file_holder.exe")) + " " + Quote(path) + " " +
                             mode + " " + readyName + " " + releaseName;
   STARTUPINFOA startup = {};

@@ -4,11 +4,12 @@
 #include <string>
 
 // A file held open by another running process (the file_holder fixture)
-// for as long as this object lives: shared for nothing, or for reading only;
-// or opened for reading only, shared for reading (kReader).
+// for as long as this object lives: shared for nothing, for reading only, or
+// for everything (kAll: it can be deleted, but its name stays taken); or
+// opened for reading only, shared for reading (kReader).
 class HeldFile {
  public:
-  enum class Share { kNone, kRead, kReader };
+  enum class Share { kNone, kRead, kReader, kAll };
   HeldFile(const std::string& path, Share share);
   ~HeldFile();
   HeldFile(const HeldFile&) = delete;
