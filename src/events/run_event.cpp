@@ -16,6 +16,7 @@
 #include "events/update_service.h"
 #include "files/exe_file_delete.h"
 #include "files/extract_file.h"
+#include "files/held_content.h"
 #include "files/held_program.h"
 #include "files/src_name.h"
 #include "files/temp_exe_name.h"
@@ -80,6 +81,25 @@ int ShellLaunch(const TempExeName& temp, const char* parameters, UniqueHandle* h
   return 0;
 }
 
+// Between the end of its extraction and the hold, another process of the
+// same user could rewrite or replace the program; Windows has no way to turn
+// the writing handle into such a hold without a gap. So the held file is
+// read back through the hold and must be byte for byte the resource. True
+// when it is; otherwise the refusal is reported.
+bool HeldProgramIsTheResource(HANDLE held, const ResourceBytes& resource, const char* path) {
+  const HeldContent content = CompareHeldFile(held, resource.data, resource.size);
+  if (content.same) return true;
+  if (content.failedCall) {
+    ReportError("RUN - %s could not be compared with its resource: %s failed, GetLastError()=%d",
+                path, content.failedCall, static_cast<int>(content.error));
+  } else {
+    ReportError("RUN - %s changed after its extraction: %I64u bytes instead of %lu, first "
+                "difference at byte %I64u",
+                path, content.size, resource.size, content.firstDifference);
+  }
+  return false;
+}
+
 }  // namespace
 
 int RunEvent(EventContext& event) {
@@ -100,7 +120,8 @@ int RunEvent(EventContext& event) {
     ReportError("MakeTempEXEName failed %s", temp.path);
     return -1;
   }
-  if (ExtractFile(event.module, name, type, temp.path) != 0) {
+  ResourceBytes resource = {};
+  if (ExtractFile(event.module, name, type, temp.path, &resource) != 0) {
     ReportError("Cant extract %s.%s", name, type);
     EXEFileDelete(temp.path);
     return -1;
@@ -112,6 +133,11 @@ int RunEvent(EventContext& event) {
   if (!held) {
     ReportError("HoldProgramFile - CreateFile failed path=%s, GetLastError()=%d", temp.path,
                 static_cast<int>(GetLastError()));
+    EXEFileDelete(temp.path);
+    return -1;
+  }
+  if (!HeldProgramIsTheResource(held.get(), resource, temp.path)) {
+    held.Close();  // the hold shares no deletion, not even with this process
     EXEFileDelete(temp.path);
     return -1;
   }

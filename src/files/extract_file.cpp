@@ -5,7 +5,8 @@
 #include "files/replace_target.h"
 #include "files/scratch_file.h"
 
-int ExtractFile(HMODULE module, const char* name, const char* type, const char* target) {
+int ExtractFile(HMODULE module, const char* name, const char* type, const char* target,
+                ResourceBytes* written) {
   HRSRC found = FindResourceA(module, name, type);
   if (!found) {
     ReportError("ExtractFile - FindResource failed name=%s, ext=%s", name, type);
@@ -37,5 +38,6 @@ int ExtractFile(HMODULE module, const char* name, const char* type, const char* 
     DeleteFileA(scratch);
     return -1;
   }
+  if (written) *written = ResourceBytes{data, size};
   return 0;
 }

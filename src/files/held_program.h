@@ -10,8 +10,11 @@
 // start. An invalid handle, with GetLastError() telling why, on failure.
 UniqueHandle HoldProgramFile(const char* path);
 
-// Test seam: called with the program's path just before each start of a held
-// program. The product never sets it; null removes it.
+// Test seams, which the product never sets (null removes them), called with
+// the program's path: BeforeHeld... just before each start of a held
+// program; the hold observer just before HoldProgramFile opens the file,
+// when it is complete, closed and not yet held.
 using HeldProgramObserver = void (*)(const char* path);
 void SetHeldProgramObserver(HeldProgramObserver observer);
 void BeforeHeldProgramStart(const char* path);
+void SetProgramHoldObserver(HeldProgramObserver observer);

@@ -34,7 +34,7 @@ target_include_directories(files_test_helpers PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
 
 add_wine_gtest(files_tests
   SOURCES extract_file_test.cpp temp_exe_name_test.cpp path_directories_test.cpp
-          exe_file_delete_test.cpp
+          exe_file_delete_test.cpp held_content_test.cpp
   RESOURCES ${FILES_TEST_DATA}/files_test.rc
   LIBS product files_test_helpers)
 add_dependencies(files_tests file_holder)

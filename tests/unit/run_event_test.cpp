@@ -414,6 +414,68 @@ TEST_F(RunEvent, NobodyCanReplaceOrDeleteTheProgramBeforeItStarts) {
   EXPECT_EQ("write=0 rename=0 delete=0\r\n", gAttacks.back());
 }
 
+// --- The gap before the hold: once the program is complete and closed and
+// before it is held, another process of the same user rewrites a byte of it
+// (in its DOS message: it would still run), moves another program that
+// records its start over it, or cuts it. The held file is compared with the
+// resource, and the run refuses it: nothing starts, through the service or
+// the shell, and nothing is left.
+const char* gChange = nullptr;
+std::string gChangeArgument;
+std::string gChangeOutput;
+std::string gChangedPath;
+void ChangeProgramBeforeTheHold(const char* path) {
+  gChangedPath = path;
+  gChangeOutput = RunProcess(Quote(BuiltProgram("file_attacker.exe")) + " " + gChange + " " +
+                             Quote(path) + " " + gChangeArgument)
+                      .output;
+}
+
+TEST_F(RunEvent, ProgramChangedBeforeItsHoldIsRefused) {
+  ServiceOrdersGuard service(dir_.path() + "service.log");
+  ASSERT_EQ(ERROR_SUCCESS, SetRegistryString(HKEY_LOCAL_MACHINE, kSubkey, "x", "y"));
+  HRSRC resource = FindResourceA(nullptr, "LUMENO2_ADMIN", "EXE");
+  ASSERT_NE(nullptr, resource);
+  const std::string size = std::to_string(SizeofResource(nullptr, resource));
+  const std::string half = std::to_string(SizeofResource(nullptr, resource) / 2);
+  // A program that runs and records its start, but is not the resource.
+  std::string other;
+  ASSERT_TRUE(ReadWholeFile(BuiltProgram("child_program.exe"), &other));
+  const std::string otherPath = dir_.path() + "other.exe";
+  ASSERT_TRUE(WriteWholeFile(otherPath, other + "appended"));
+  const struct {
+    const char* change;
+    std::string argument;
+    std::string difference;
+  } cases[] = {
+      {"rewrite", "78", size + " bytes instead of " + size + ", first difference at byte 78"},
+      {"replace", otherPath,
+       std::to_string(other.size() + 8) + " bytes instead of " + size +
+           ", first difference at byte " + size},
+      {"truncate", half, half + " bytes instead of " + size + ", first difference at byte " + half},
+  };
+  gCallerCmdLine = "/S /L";
+  SetProgramHoldObserver(ChangeProgramBeforeTheHold);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.change);
+    gChange = c.change;
+    gChangeArgument = Quote(c.argument);
+    gChangeOutput.clear();
+    gChangedPath.clear();
+    ReportCapture reports;
+    EXPECT_EQ(-1, Run("<type>RUN</type><src>LUMENO2_ADMIN.EXE</src><elevated>1</elevated>"));
+    EXPECT_EQ(std::string(c.change) + "=0\r\n", gChangeOutput) << "the change was not made";
+    EXPECT_EQ(0u, gChangedPath.find(temp_ + "LumenoUpdater_")) << gChangedPath;
+    EXPECT_EQ(std::vector<std::string>{"RUN - " + gChangedPath +
+                                       " changed after its extraction: " + c.difference},
+              reports.errors());
+    EXPECT_TRUE(ListDirectory(temp_, true).empty()) << "the temporary program was not deleted";
+  }
+  SetProgramHoldObserver(nullptr);
+  EXPECT_TRUE(Runs().empty()) << "a changed program started";
+  EXPECT_TRUE(service.Calls().empty());
+}
+
 // Run from a directory so deep that the program's own path does not fit the
 // 260 bytes of GetModuleFileNameA (the test RunEvent.OwnPathThatDoesNotFit
 // copies this program there): RUN refuses to pass a cut path on as its
