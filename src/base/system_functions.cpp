@@ -83,6 +83,19 @@ void* SystemFunctionAddress(SystemFunction function) {
   return slot.address;
 }
 
+DWORD SystemLibraryLoadFlags() {
+  static DWORD flags = 0;
+  if (flags == 0) {
+    // The loader takes LOAD_LIBRARY_SEARCH_SYSTEM32 where kernel32 has
+    // AddDllDirectory (Windows 8, and 7 with its loader update); older ones
+    // reject the flag. kernel32 is imported, so it is loaded already.
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    const bool searchFlags = kernel32 && GetProcAddress(kernel32, "AddDllDirectory");
+    flags = searchFlags ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH;
+  }
+  return flags;
+}
+
 HMODULE LoadSystemLibrary(const char* name) {
   char path[MAX_PATH];
   const UINT length = GetSystemDirectoryA(path, MAX_PATH);
@@ -90,9 +103,11 @@ HMODULE LoadSystemLibrary(const char* name) {
   if (length == 0 || length + 1 + strlen(name) >= MAX_PATH) return nullptr;
   char full[MAX_PATH];
   FormatBoundedArgs(full, sizeof full, "%s\\%s", path, name);
-  // A full path with altered search makes the DLL's own dependencies resolve
-  // from the system directory as well.
-  return LoadLibraryExA(full, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // The DLL by its full path; the DLLs it brings from the system directory
+  // only. Without the search flag, the altered search starts in the DLL's
+  // own directory, the system directory, but then goes on through the
+  // current directory and PATH for a dependency that is not there.
+  return LoadLibraryExA(full, nullptr, SystemLibraryLoadFlags());
 }
 
 bool SystemLibraryHas(const char* library, const char* name) {

@@ -8,9 +8,10 @@
 #include <wintrust.h>
 
 // Functions the program takes from the system at run time rather than
-// importing them: each is looked up once in its DLL, which is loaded by full
-// path from the system directory (never by bare name, so that nothing lying
-// beside the program can stand in for it) and kept until the process ends.
+// importing them: each is looked up once in its DLL, which is loaded from the
+// system directory (LoadSystemLibrary: never by bare name, so that nothing
+// lying beside the program can stand in for it) and kept until the process
+// ends.
 // A system without the DLL or the function gives null. Resolved on the main
 // thread only.
 enum class SystemFunction {
@@ -70,8 +71,15 @@ typename SystemFunctionSignature<F>::Type GetSystemFunction() {
   return reinterpret_cast<typename SystemFunctionSignature<F>::Type>(SystemFunctionAddress(F));
 }
 
-// Loads a DLL by bare name from the system directory only; null on failure.
+// Loads the system directory's DLL of that bare name by its full path; null
+// on failure. The DLLs it brings come from the system directory only where
+// the loader has LOAD_LIBRARY_SEARCH_SYSTEM32, else by the altered search
+// from the DLL's directory.
 HMODULE LoadSystemLibrary(const char* name);
+
+// The flag LoadSystemLibrary loads with, chosen once: LOAD_LIBRARY_SEARCH_SYSTEM32
+// where the loader has it, else LOAD_WITH_ALTERED_SEARCH_PATH.
+DWORD SystemLibraryLoadFlags();
 
 // One look-up as the table makes it, without keeping anything: whether the
 // system directory's DLL library has the function name.

@@ -60,4 +60,43 @@ TEST(SystemFunctions, MissingLibraryOrFunctionIsNull) {
   EXPECT_EQ(nullptr, LoadSystemLibrary(std::string(MAX_PATH, 'x').c_str()));
 }
 
+// A DLL of the system directory whose own dependency is not there: the
+// altered search would take the dependency from the current directory (here
+// the one beside this test, where planted.dll lies), the system-directory
+// search does not. Wine's loader has the flag, so the table uses it.
+TEST(SystemFunctions, DependencyOfASystemDllComesFromTheSystemDirectoryOnly) {
+  EXPECT_EQ(static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32), SystemLibraryLoadFlags());
+  char system[MAX_PATH];
+  ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
+  // The test bed's system directory is writable; a real one needs an
+  // administrator.
+  const std::string inSystem = std::string(system) + "\\needs_planted.dll";
+  ASSERT_TRUE(CopyFileA(BuiltProgram("needs_planted.dll").c_str(), inSystem.c_str(), FALSE));
+  char previous[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryA(ModuleDirectory().c_str()));
+  ASSERT_EQ(nullptr, GetModuleHandleA("planted.dll"));
+
+  SetLastError(0xdeadbeef);
+  HMODULE module = LoadSystemLibrary("needs_planted.dll");
+  const DWORD error = GetLastError();
+  EXPECT_EQ(nullptr, module);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), error);
+  EXPECT_EQ(nullptr, GetModuleHandleA("planted.dll"));
+  if (module) FreeLibrary(module);
+
+  // The same DLL loaded the old way brings planted.dll in from beside the
+  // test: the case above is one that catches the fault.
+  HMODULE altered = LoadLibraryExA(inSystem.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  EXPECT_NE(nullptr, altered);
+  EXPECT_NE(nullptr, GetModuleHandleA("planted.dll"));
+  if (altered) FreeLibrary(altered);
+
+  SetCurrentDirectoryA(previous);
+  // Wine keeps the file of the failed load mapped until this process ends,
+  // so the deletion fails here (Windows unmaps it); the next run's copy
+  // replaces what stays.
+  DeleteFileA(inSystem.c_str());
+}
+
 }  // namespace
