@@ -94,7 +94,7 @@ bool HeldProgramIsTheResource(HANDLE held, const ResourceBytes& resource, const 
                 path, content.failedCall, static_cast<int>(content.error));
   } else {
     ReportError("RUN - %s changed after its extraction: %I64u bytes instead of %lu, first "
-                "difference at byte %I64u",
+                "difference at byte %lu",
                 path, content.size, resource.size, content.firstDifference);
   }
   return false;

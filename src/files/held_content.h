@@ -6,11 +6,10 @@
 // another file by now).
 struct HeldContent {
   bool same;
-  // The file's size, and where it first differs from the expected bytes
-  // (its size or the expected size, whichever is smaller, when one is a
-  // prefix of the other).
+  // The file's size, and the offset of its first byte that differs from the
+  // expected bytes: the smaller size when one is the start of the other.
   unsigned long long size;
-  unsigned long long firstDifference;
+  DWORD firstDifference;
   // Non-null when the file could not be read: the call that failed, with
   // GetLastError() in error. same is then false.
   const char* failedCall;

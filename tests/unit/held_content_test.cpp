@@ -18,17 +18,17 @@ TEST(CompareHeldFile, FindsTheFirstDifferenceInSizeOrBytes) {
   // One view and a bit more, so that a difference can lie in the second.
   std::string expected(kHeldViewBytes + 4097, '\0');
   for (size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<char>(i * 7 + i / 4096);
-  const unsigned long long size = expected.size();
+  const DWORD size = static_cast<DWORD>(expected.size());
   std::string laterByte = expected;
   laterByte[kHeldViewBytes + 3] ^= 1;
   const struct {
     const char* what;
     std::string file;
     bool same;
-    unsigned long long firstDifference;
+    DWORD firstDifference;
   } cases[] = {
       {"the same bytes", expected, true, size},
-      {"a byte in the second view", laterByte, false, kHeldViewBytes + 3ull},
+      {"a byte in the second view", laterByte, false, kHeldViewBytes + 3},
       {"bytes appended", expected + "x", false, size},
       {"cut short", expected.substr(0, 100), false, 100},
       {"empty", "", false, 0},
