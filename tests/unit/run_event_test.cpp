@@ -16,6 +16,7 @@
 #include "child_program/child_orders.h"
 #include "events/dispatch.h"
 #include "files/held_program.h"
+#include "held_file.h"
 #include "process.h"
 #include "registry_guard.h"
 #include "report_capture.h"
@@ -474,6 +475,29 @@ TEST_F(RunEvent, ProgramChangedBeforeItsHoldIsRefused) {
   SetProgramHoldObserver(nullptr);
   EXPECT_TRUE(Runs().empty()) << "a changed program started";
   EXPECT_TRUE(service.Calls().empty());
+}
+
+// A process that opened the program for writing before the hold (and lets
+// it be deleted) makes the hold fail, so no writer is left once the
+// comparison has passed: the run is refused, and the program deleted.
+std::unique_ptr<HeldFile> gWriter;
+void OpenProgramForWritingBeforeTheHold(const char* path) {
+  gChangedPath = path;
+  gWriter = std::make_unique<HeldFile>(path, HeldFile::Share::kAll);
+}
+
+TEST_F(RunEvent, ProgramStillOpenForWritingAtItsHoldIsRefused) {
+  SetProgramHoldObserver(OpenProgramForWritingBeforeTheHold);
+  ReportCapture reports;
+  EXPECT_EQ(-1, Run("<type>RUN</type><src>LUMENO2_ADMIN.EXE</src>"));
+  SetProgramHoldObserver(nullptr);
+  ASSERT_TRUE(gWriter && gWriter->held());
+  gWriter.reset();
+  EXPECT_EQ(std::vector<std::string>{"HoldProgramFile - CreateFile failed path=" + gChangedPath +
+                                     ", GetLastError()=32"},
+            reports.errors());
+  EXPECT_TRUE(Runs().empty());
+  EXPECT_TRUE(ListDirectory(temp_, true).empty()) << "the temporary program was not deleted";
 }
 
 // Run from a directory so deep that the program's own path does not fit the
