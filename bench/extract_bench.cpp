@@ -7,6 +7,10 @@
 //   extract_bench launch REPS PROGRAM ARG
 //                                      start "PROGRAM ARG" REPS times and time
 //                                      each run from CreateProcess to its exit
+//   extract_bench held REPS            the extracted file compared with the
+//                                      resource through its hold, alternating:
+//                                      CompareHeldFile (views of a mapping)
+//                                      against ReadFile into a 1 MiB buffer
 //
 // Files go to a directory below the temporary directory, removed at the end.
 #include <windows.h>
@@ -14,10 +18,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "files/extract_file.h"
+#include "files/held_content.h"
+#include "files/held_program.h"
 
 namespace {
 
@@ -115,6 +122,54 @@ int Compare(int reps) {
   return 0;
 }
 
+// The other way to read the held file: ReadFile into a fixed buffer, each
+// piece compared with the resource.
+bool SameByReadFile(HANDLE held, const unsigned char* expected, DWORD size) {
+  static unsigned char buffer[1 << 20];
+  if (SetFilePointer(held, 0, nullptr, FILE_BEGIN) != 0) return false;
+  for (DWORD offset = 0; offset < size;) {
+    const DWORD want = size - offset < sizeof buffer ? size - offset : sizeof buffer;
+    DWORD got = 0;
+    if (!ReadFile(held, buffer, want, &got, nullptr) || got != want) return false;
+    if (memcmp(buffer, expected + offset, got) != 0) return false;
+    offset += got;
+  }
+  DWORD extra = 0;  // nothing after the expected bytes
+  return ReadFile(held, buffer, 1, &extra, nullptr) && extra == 0;
+}
+
+int Held(int reps) {
+  const std::string dir = WorkDirectory();
+  const std::string target = dir + "held.exe";
+  ResourceBytes resource = {};
+  if (ExtractFile(GetModuleHandleA(nullptr), "BIG", "BIN", target.c_str(), &resource) != 0)
+    return Fail("ExtractFile");
+  std::vector<double> mapTimes, readTimes;
+  bool ok = true;
+  for (int i = 0; i < reps && ok; ++i) {
+    for (int turn = 0; turn < 2 && ok; ++turn) {
+      const bool mapTurn = (i + turn) % 2 == 0;
+      UniqueHandle held(HoldProgramFile(target.c_str()));
+      const double start = Now();
+      ok = held && (mapTurn ? CompareHeldFile(held.get(), resource.data, resource.size).same
+                            : SameByReadFile(held.get(),
+                                             static_cast<const unsigned char*>(resource.data),
+                                             resource.size));
+      (mapTurn ? mapTimes : readTimes).push_back(Now() - start);
+    }
+  }
+  DeleteFileA(target.c_str());
+  RemoveDirectoryA(dir.c_str());
+  if (!ok) return Fail("a comparison");
+  const Summary map = Summarize(mapTimes), read = Summarize(readTimes);
+  printf("held file of %lu bytes against its resource, %d repetitions each:\n", resource.size, reps);
+  printf("  CompareHeldFile (views of a mapping): best %.1f ms, median %.1f ms\n", map.best,
+         map.median);
+  printf("  ReadFile into a 1 MiB buffer:         best %.1f ms, median %.1f ms\n", read.best,
+         read.median);
+  return 0;
+}
+
 int Once() {
   const std::string dir = WorkDirectory();
   const std::string target = dir + "once.bin";
@@ -161,6 +216,8 @@ int main(int argc, char** argv) {
   if (mode == "once") return Once();
   if (mode == "idle") return 0;
   if (mode == "launch" && argc == 5) return Launch(atoi(argv[2]), argv[3], argv[4]);
-  fprintf(stderr, "usage: extract_bench compare REPS | once | idle | launch REPS PROGRAM ARG\n");
+  if (mode == "held" && argc == 3) return Held(atoi(argv[2]));
+  fprintf(stderr,
+          "usage: extract_bench compare REPS | once | idle | launch REPS PROGRAM ARG | held REPS\n");
   return 2;
 }

@@ -6,9 +6,10 @@
 #   scripts/bench.sh walk layout     only these, in this order
 #
 # Build directories: $BENCH_BUILD-native (Release, no sanitizers),
-# $BENCH_BUILD-win32 (the shipped settings) and, only for the launch rows on a
-# host that cannot run 32-bit programs, $BENCH_BUILD-win64; BENCH_BUILD
-# defaults to build/bench.
+# $BENCH_BUILD-win32 (the shipped settings) and, only for the extraction and
+# launch rows on a host that cannot run 32-bit programs, $BENCH_BUILD-win64;
+# with LAUNCH_BEFORE, $BENCH_BUILD-before-src and -before-<preset> for the
+# older stub. BENCH_BUILD defaults to build/bench.
 #
 # Adding a benchmark: write a function bench_<name> that builds its targets
 # with build_native / build_win32 and runs them (run_win32 for Windows
@@ -100,9 +101,31 @@ bench_walk() {
   run_win32 "$win32_dir/bin/bench_walk.exe"
 }
 
-# ExtractFile of a 100 MiB resource against CopyFileA, and the start-up cost
-# of a program carrying it with file alignment 0x200 and 4096, under Wine.
+# Whether this host runs 32-bit Windows programs, probed once; the reason
+# is in WINE_PROBE_REASON when it does not.
+host_runs_32bit=
+runs_32bit() {
+  if [ -z "$host_runs_32bit" ]; then
+    . scripts/wine-arch.sh
+    host_runs_32bit=yes
+    runs_32bit_windows "$win32_dir/wineprefix" || host_runs_32bit=no
+    prefix_started=  # the probe leaves no process of the prefix running
+  fi
+  [ "$host_runs_32bit" = yes ]
+}
+
+# ExtractFile of a 100 MiB resource against CopyFileA, the two ways of
+# reading it back through RUN's hold, and the start-up cost of a program
+# carrying it with file alignment 0x200 and 4096, under Wine. On a host that
+# cannot run 32-bit programs, the 64-bit build's figures.
 bench_extract() {
+  if ! runs_32bit; then
+    echo "this host cannot run 32-bit Windows programs ($WINE_PROBE_REASON): the 64-bit build's figures"
+    build_win64 extract_bench
+    run_win64 cmd /c exit  # warms the prefix
+    WINEARCH=win64 bench/extract_bench.sh "$win64_dir"
+    return
+  fi
   build_win32 extract_bench
   run_win32 cmd /c exit  # warms the prefix
   bench/extract_bench.sh "$win32_dir"
@@ -115,25 +138,25 @@ bench_extract() {
 # job (bench/peer_installer.nsi) with its defaults (zlib, CRC check) and
 # with neither; plus a small program started directly and by the
 # bootstrapper. The peer is a 32-bit program: on a host that cannot run
-# those, the 64-bit build's rows run alone.
+# those, the 64-bit build's rows run alone. With LAUNCH_BEFORE=<revision>
+# the stub built from that revision runs beside them
+# (bootstrapper_before.exe), to show what a change costs in the same run.
 bench_launch() {
-  local reps=${LAUNCH_REPS:-15}
-  . scripts/wine-arch.sh
-  local runs32=0
-  runs_32bit_windows "$win32_dir/wineprefix" || runs32=$?
-  prefix_started=  # the probe leaves no process of the prefix running
-  if [ "$runs32" != 0 ]; then
+  local reps=${LAUNCH_REPS:-15} before=()
+  if ! runs_32bit; then
     echo "this host cannot run 32-bit Windows programs ($WINE_PROBE_REASON):"
     echo "no NSIS rows (the peer is a 32-bit program); the 64-bit build's rows only"
     build_win64 launch_bench
     make_big_program "$win64_dir/bin"
+    [ -n "${LAUNCH_BEFORE:-}" ] && before=("$(build_stub_before win64 "$win64_dir/bin")")
     run_win64 "$win64_dir/bin/launch_bench.exe" "$reps" big_program.exe \
-      bootstrapper_stub.exe bootstrapper_unaligned.exe
+      "${before[@]}" bootstrapper_stub.exe bootstrapper_unaligned.exe
     return
   fi
   build_win32 launch_bench
   local bin=$win32_dir/bin nsi=$PWD/bench/peer_installer.nsi
   make_big_program "$bin"
+  [ -n "${LAUNCH_BEFORE:-}" ] && before=("$(build_stub_before win32 "$bin")")
   makensis -V1 -DOUTPUT="$bin/nsis_default.exe" -DPROGRAM="$bin/big_program.exe" "$nsi"
   makensis -V1 -DOUTPUT="$bin/nsis_plain.exe" -DPROGRAM="$bin/big_program.exe" -DPLAIN "$nsi"
   makensis -V1 -DOUTPUT="$bin/nsis_empty.exe" "$nsi"
@@ -142,9 +165,30 @@ bench_launch() {
     "NSIS $(stat -c %s "$bin/nsis_empty.exe") (default), $(stat -c %s "$bin/nsis_empty_plain.exe")" \
     "(no compression, no CRC) bytes"
   run_win32 "$bin/launch_bench.exe" "$reps" big_program.exe \
-    bootstrapper_stub.exe bootstrapper_unaligned.exe \
+    "${before[@]}" bootstrapper_stub.exe bootstrapper_unaligned.exe \
     "NSIS default (zlib, CRC check)=nsis_default.exe" \
     "NSIS, no compression, no CRC check=nsis_plain.exe"
+}
+
+# The stub of revision $LAUNCH_BEFORE, built with PRESET from a copy of that
+# revision's tree (never this working tree), as bootstrapper_before.exe in
+# BIN; prints that name.
+build_stub_before() {
+  local preset=$1 bin=$2 src=$build_root-before-src
+  local dir=$build_root-before-$1
+  local revision
+  revision=$(git rev-parse --verify "$LAUNCH_BEFORE^{commit}")
+  if [ "$(cat "$src/.revision" 2>/dev/null)" != "$revision" ]; then
+    rm -rf "$src"
+    mkdir -p "$src"
+    git archive "$revision" | tar -x -C "$src"
+    echo "$revision" >"$src/.revision"
+  fi
+  (cd "$src" && cmake --preset "$preset" -B "$dir" >/dev/null &&
+    cmake --build "$dir" -j "$jobs" --target bootstrapper_stub >/dev/null)
+  cp "$dir/bin/bootstrapper_stub.exe" "$bin/bootstrapper_before.exe"
+  echo "before: bootstrapper_stub.exe of $(git log -1 --format='%h %s' "$revision" | cut -c1-60)" >&2
+  echo bootstrapper_before.exe
 }
 
 # child_program.exe with 100 MiB of random bytes after its image (the loader
