@@ -66,6 +66,7 @@ for command in check pack show tag; do
 done
 expect 0 'usage: payloadtool check PAYLOAD.xml' help
 expect 0 '       payloadtool tag IN.exe OUT.exe --data TEXT' --help
+expect 0 'usage: payloadtool check PAYLOAD.xml' help --help
 
 # A usage error: exit 2, one line on standard error saying what was wrong, nothing else.
 usage_error() {  # usage_error LINE ARGUMENTS...

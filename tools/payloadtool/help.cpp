@@ -84,7 +84,7 @@ bool PrintCommandHelp(const std::string& command, FILE* out) {
 }
 
 int HelpCommand(const std::vector<std::string>& args) {
-  if (args.empty()) {
+  if (args.empty() || (args.size() == 1 && (args[0] == "--help" || args[0] == "-h"))) {
     PrintOverview(stdout);
     return kExitOk;
   }
