@@ -92,8 +92,8 @@ endif()
 
 set(RELEASE_MAINTAINER "Korvex release engineering <release@korvex.example>")
 
-# The README's sections for users of the release, and the Debian changelog,
-# made at build time.
+# The README's sections for users of the release, the Debian changelog and
+# the manual page, made at build time.
 set(reference ${CMAKE_BINARY_DIR}/reference.md)
 add_custom_command(OUTPUT ${reference}
   COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/readme-reference.sh ${PROJECT_SOURCE_DIR}/README.md
@@ -162,8 +162,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cmake (>= 3.25)")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "osslsigncode")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-set(CPACK_STRIP_FILES OFF)
-set(CPACK_SET_DESTDIR OFF)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackPerGenerator.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/ReleaseStaging.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/ReleaseArchives.cmake)
