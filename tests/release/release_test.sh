@@ -3,8 +3,9 @@
 # packages and SHA256SUMS, the layout in each, payloadtool as shipped (no
 # sanitizers, static, the stub's version), no path of the build machine
 # inside, the .deb installed into a scratch root, and the example outside
-# project built against the unpacked package alone and its bootstrapper run
-# under Wine until it has installed.
+# project built against the unpacked package alone, its bootstrapper signed
+# and tagged as the README's pipeline does and run under Wine until it has
+# installed.
 #
 # The installed stub is the 32-bit program. Where 32-bit Wine runs (ARCH
 # win32) the example packs that stub with a 32-bit installer; otherwise
@@ -182,6 +183,27 @@ if cmake -S "$work/broken" -B "$work/broken-build" "${options[@]}" >"$work/broke
   check "and leaves no bootstrapper" [ ! -e "$work/broken-build/viewer_setup.exe" ]
 else
   echo "FAILED: the outside project with a broken payload built"; failures=$((failures + 1))
+fi
+
+# The README's pipeline with the installed tool: sign the packed program,
+# verify it, tag it; a signature whose length leaves the tag no room is
+# signed again with another description, as the README says.
+if [ "$built" = 1 ]; then
+  openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Outside, Inc." -days 2 \
+    -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1
+  tagged=
+  for description in "Viewer Setup" "Viewer Setup 1" "Viewer Setup 12"; do
+    rm -f "$work/signed.exe"
+    osslsigncode sign -h sha256 -certs "$work/cert.pem" -key "$work/key.pem" -n "$description" \
+      -in "$setup" -out "$work/signed.exe" >/dev/null 2>&1 &&
+      "$tool" tag "$work/signed.exe" "$work/spring.exe" --data "campaign=spring" >/dev/null 2>&1 &&
+      tagged=1 && break
+  done
+  check "the packed bootstrapper signs and tags" [ -n "$tagged" ]
+  check "the tagged copy still verifies" \
+    bash -c "osslsigncode verify -in '$work/spring.exe' -CAfile '$work/cert.pem' >/dev/null 2>&1"
+  check "show reads the tag back" same "tag (15 bytes): campaign=spring" \
+    "$("$tool" show "$work/spring.exe" | tail -n 1)"
 fi
 
 if [ "$built" = 1 ]; then
