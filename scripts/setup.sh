@@ -18,6 +18,7 @@ packages=(
   osslsigncode openssl nsis
   googletest clang libclang-rt-14-dev llvm
   cmake ninja-build make python3
+  g++ dpkg-dev file unzip lintian
 )
 
 # An i386 package counts once it is unpacked: where 32-bit code cannot run

@@ -2,7 +2,9 @@
 # Builds and runs every test: the portable core natively under ASan and UBSan
 # (with a bounded fuzz run), the check of the shipped program, then the
 # product's Windows suite under Wine, with a private Xvfb display for the GUI
-# ones. Non-zero on any failure.
+# ones, and last the release: two release builds compared byte for byte
+# (scripts/release.sh --check) and the packages checked as users get them
+# (tests/release). Non-zero on any failure.
 #
 # The Windows suite runs on win32, the shipped 32-bit build, where this host
 # can run 32-bit Windows programs, and otherwise on win64, the same sources
@@ -78,4 +80,11 @@ for arch in "${archs[@]}"; do
   echo "== Windows suite: $arch"
   windows_suite "$arch" || status=1
 done
+
+# The release's example runs on the first architecture of the suite (its
+# stub from that build where it is win64).
+echo "== release: two builds of this commit, compared"
+scripts/release.sh --check || status=1
+echo "== release: the packages as users get them"
+tests/release/release_test.sh dist "${archs[0]}" build/win64/bin/bootstrapper_stub.exe || status=1
 exit $status

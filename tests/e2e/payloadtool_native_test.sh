@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The native payloadtool as a Linux user runs it: exit codes and key lines of
-# check, what the reader prints kept out of the listing, and pack's first
-# reasons. (pack, show and tag are compared with the Windows build in
+# check, what the reader prints kept out of the listing, pack's first
+# reasons, the help of each command, the version and one-line usage errors. (pack, show and tag are compared with the Windows build in
 # packed_programs.sh.)
 # Usage: payloadtool_native_test.sh PAYLOADTOOL
 set -uo pipefail
@@ -44,7 +44,52 @@ expect 2 "payloadtool: $work/empty.xml: empty payload file (a run would fail wit
 expect 2 'payloadtool: check takes one payload file' check
 expect 2 "payloadtool: $work/a.exe: no such file" pack "$work/a.exe" "$work/b.exe" \
   --payload "$here/../../src/resources/payload.xml"
-expect 2 'usage: payloadtool check PAYLOAD.xml'
+# The seed is a bootstrapper built once with version 2.0.0.1.
+expect 0 "version: 2.0.0.1" show "$here/../../fuzz/corpus/pe_resources/seed_pe32.exe"
+
+# The version is the one cmake/Version.cmake sets.
+version=$(sed -n 's/^set(BOOTSTRAPPER_VERSION \([0-9.]*\))$/\1/p' "$here/../../cmake/Version.cmake")
+expect 0 "payloadtool $version" --version
+
+# Each command's help, asked both ways: the same text, its usage line first,
+# an example that runs the command.
+for command in check pack show tag; do
+  asked=$("$tool" help "$command" 2>&1) || asked="exit $?: $asked"
+  flag=$("$tool" "$command" --help 2>&1) || flag="exit $?: $flag"
+  if [[ $asked != "usage: payloadtool $command"* ]] || [ "$asked" != "$flag" ] ||
+     ! grep -qx 'example:' <<<"$asked" || ! grep -q "^  payloadtool $command " <<<"$asked"; then
+    echo "FAILED: help $command and $command --help: [$asked] and [$flag]"
+    failures=$((failures + 1))
+  else
+    echo "ok: help $command, $command --help"
+  fi
+done
+expect 0 'usage: payloadtool check PAYLOAD.xml' help
+expect 0 '       payloadtool tag IN.exe OUT.exe --data TEXT' --help
+expect 0 'usage: payloadtool check PAYLOAD.xml' help --help
+
+# A usage error: exit 2, one line on standard error saying what was wrong, nothing else.
+usage_error() {  # usage_error LINE ARGUMENTS...
+  local line=$1 status=0 out err
+  shift
+  out=$("$tool" "$@" 2>"$work/stderr") || status=$?
+  err=$(cat "$work/stderr")
+  if [ "$status" != 2 ] || [ -n "$out" ] || [ "$err" != "$line" ]; then
+    echo "FAILED: payloadtool $*: expected exit 2 and only [$line] on stderr, got exit $status," \
+         "stdout [$out], stderr [$err]"
+    failures=$((failures + 1))
+  else
+    echo "ok: payloadtool $* -> 2, [$line]"
+  fi
+}
+names='check, pack, show, tag'
+usage_error "payloadtool: no command given ($names; payloadtool help shows them)"
+usage_error "payloadtool: unknown command \"frob\" (the commands: $names; payloadtool help shows them)" frob
+usage_error "payloadtool: no command \"frob\" (the commands: $names)" help frob
+usage_error 'payloadtool: help takes one command' help pack tag
+usage_error 'payloadtool: unknown option --help' pack a.exe --help
+usage_error 'payloadtool: --data needs a value' tag in.exe out.exe --data
+usage_error 'payloadtool: show takes one program file' show
 
 # The line the reader prints for the unclosed event appears only inside the warning.
 if "$tool" check "$work/unclosed.xml" 2>&1 | grep -q '^Failed to get data'; then

@@ -99,7 +99,7 @@ TEST_F(PayloadTool, UsageAndInputErrorsExitTwoWithOneLine) {
     std::string message;
   };
   const Case cases[] = {
-      {"", "usage: payloadtool check PAYLOAD.xml"},
+      {"", "payloadtool: no command given"},
       {"frobnicate", "payloadtool: unknown command \"frobnicate\""},
       {"check " + Quote(dir_.path() + "none.xml"), "none.xml: no such file"},
       {"check " + Quote(File("empty.xml", "")), "empty.xml: empty payload file"},

@@ -9,17 +9,7 @@
 
 #include "commands.h"
 #include "file_bytes.h"
-
-namespace {
-
-const char kUsage[] =
-    "usage: payloadtool check PAYLOAD.xml\n"
-    "       payloadtool pack STUB.exe OUT.exe --payload PAYLOAD.xml\n"
-    "                        [--resource NAME.TYPE=FILE]... [--force]\n"
-    "       payloadtool show EXE\n"
-    "       payloadtool tag IN.exe OUT.exe --data TEXT\n";
-
-}  // namespace
+#include "help.h"
 
 int UsageError(const std::string& text) {
   fprintf(stderr, "payloadtool: %s\n", text.c_str());
@@ -45,14 +35,16 @@ int main(int argc, char** argv) {
   // Payload bytes are shown as they are, line ends included.
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  if (argc < 2) {
-    fputs(kUsage, stderr);
-    return kExitUsage;
-  }
+  if (argc < 2)
+    return UsageError(std::string("no command given (") + CommandNames() +
+                      "; payloadtool help shows them)");
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   int status = kExitUsage;
-  if (command == "check") {
+  const bool helpAsked = !args.empty() && (args[0] == "--help" || args[0] == "-h");
+  if (helpAsked && PrintCommandHelp(command, stdout)) {
+    status = kExitOk;
+  } else if (command == "check") {
     status = CheckCommand(args);
   } else if (command == "pack") {
     status = PackCommand(args);
@@ -60,12 +52,17 @@ int main(int argc, char** argv) {
     status = ShowCommand(args);
   } else if (command == "tag") {
     status = TagCommand(args);
+  } else if (command == "help") {
+    status = HelpCommand(args);
   } else if (command == "--help" || command == "-h") {
-    fputs(kUsage, stdout);
+    PrintOverview(stdout);
+    status = kExitOk;
+  } else if (command == "--version") {
+    PrintVersion(stdout);
     status = kExitOk;
   } else {
-    UsageError("unknown command \"" + command + "\"");
-    fputs(kUsage, stderr);
+    UsageError("unknown command \"" + command + "\" (the commands: " + CommandNames() +
+               "; payloadtool help shows them)");
   }
   fflush(stdout);
   return status;

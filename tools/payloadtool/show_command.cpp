@@ -4,6 +4,7 @@
 #include "certificate_tag.h"
 #include "commands.h"
 #include "pe_resources.h"
+#include "version_record.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ int ShowCommand(const std::vector<std::string>& args) {
            entry.name.Display().c_str(), static_cast<unsigned>(entry.language),
            static_cast<unsigned long>(entry.size));
   }
+  PrintVersionLine(image, stdout);
   PrintTag(image.Bytes());
   return kExitOk;
 }
