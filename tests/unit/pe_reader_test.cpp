@@ -81,11 +81,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, MalformedResources, testing::ValuesIn(kMalformed
 TEST(PeHeaders, RejectTruncatedAndForeignFiles) {
   const TestProgram program = ProgramWithResources(SampleResources().items);
   const std::string good = program.Build();
-  const auto with = [&good](size_t at, uint32_t value) {
+  const auto with = [&good](size_t at, uint32_t value, size_t at2 = 0, uint32_t value2 = 0) {
     std::string file = good;
     PutLe32(&file, at, value);
+    if (at2 != 0) PutLe32(&file, at2, value2);
     return file;
   };
+  const size_t relocationHeader = 0x80 + 24 + 224 + 2 * 40;
   std::string swapped = good;  // .rsrc's address below .text's
   PutLe32(&swapped, 0x80 + 24 + 224 + 40 + 12, 0x800);
   const struct {
@@ -99,6 +101,9 @@ TEST(PeHeaders, RejectTruncatedAndForeignFiles) {
       {"PE offset wrapping", with(0x3C, 0xFFFFFFFE), "not a program (no PE header)"},
       {"cut in the section table", good.substr(0, 0x80 + 24 + 224 + 50), "truncated headers"},
       {"cut in a section", good.substr(0, good.size() - 0x100), "lies past the end of the file"},
+      {"no file data, at an offset past the end",
+       with(relocationHeader + 16, 0, relocationHeader + 20, 0xFFFFFF00),
+       "section .reloc lies past the end of the file"},
       {"ROM optional header", with(0x80 + 24, 0x107),
        "not a program (unknown optional header magic 0x0107)"},
       {"file alignment 3", with(0x80 + 24 + 36, 3), "unusable section or file alignment"},
