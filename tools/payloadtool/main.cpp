@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "file_bytes.h"
+#include "guarded_run.h"
 
 namespace {
 
@@ -40,7 +41,9 @@ bool ReadPayloadFile(const std::string& path, std::string* bytes) {
   return true;
 }
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
 #ifdef _WIN32
   // Payload bytes are shown as they are, line ends included.
   _setmode(_fileno(stdout), _O_BINARY);
@@ -70,3 +73,7 @@ int main(int argc, char** argv) {
   fflush(stdout);
   return status;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunGuarded(Run, argc, argv); }
