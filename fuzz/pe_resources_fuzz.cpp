@@ -23,32 +23,44 @@ void Check(bool condition, const char* what) {
   abort();
 }
 
-// Every resource with its bytes, in a fixed order.
-std::vector<std::string> Sorted(const std::string& file,
-                                const std::vector<ResourceEntry>& entries) {
-  std::vector<std::string> keys;
-  for (const ResourceEntry& e : entries) {
-    const std::string codePage = std::to_string(e.codePage);
-    keys.push_back(DescribeResource(e) + " " + codePage + "=" + file.substr(e.offset, e.size));
+bool EntryLess(const ResourceEntry* a, const ResourceEntry* b) {
+  if (*a->type != *b->type) return ResourceIdLess(*a->type, *b->type);
+  if (*a->name != *b->name) return ResourceIdLess(*a->name, *b->name);
+  return a->language < b->language;
+}
+
+// The same resources with the same bytes, whatever their order.
+bool SameResources(const std::string& file, const ResourceDirectory& a, const std::string& copy,
+                   const ResourceDirectory& b) {
+  if (a.entries.size() != b.entries.size()) return false;
+  std::vector<const ResourceEntry*> x, y;
+  for (const ResourceEntry& e : a.entries) x.push_back(&e);
+  for (const ResourceEntry& e : b.entries) y.push_back(&e);
+  std::sort(x.begin(), x.end(), EntryLess);
+  std::sort(y.begin(), y.end(), EntryLess);
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (*x[i]->type != *y[i]->type || *x[i]->name != *y[i]->name ||
+        x[i]->language != y[i]->language || x[i]->codePage != y[i]->codePage ||
+        file.compare(x[i]->offset, x[i]->size, copy, y[i]->offset, y[i]->size) != 0)
+      return false;
   }
-  std::sort(keys.begin(), keys.end());
-  return keys;
+  return true;
 }
 
 void RebuildAndReadBack(const std::string& file, const PeHeaders& headers,
-                        const std::vector<ResourceEntry>& entries) {
+                        const ResourceDirectory& directory) {
   std::vector<ResourceItem> items;
-  for (const ResourceEntry& e : entries)
+  for (const ResourceEntry& e : directory.entries)
     items.push_back(
         ResourceItem{e.type, e.name, e.language, e.codePage, file.data() + e.offset, e.size});
   std::string out, error;
   RebuildNotes notes;
   if (!RebuildWithResources(file, headers, items, &out, &notes, &error)) return;
   PeHeaders rebuilt;
-  std::vector<ResourceEntry> again;
+  ResourceDirectory again;
   Check(ReadPeHeaders(out, &rebuilt, &error), "the copy's headers read back");
   Check(ReadResources(out, rebuilt, &again, &error), "the copy's resources read back");
-  Check(Sorted(file, entries) == Sorted(out, again), "the copy holds the same resources");
+  Check(SameResources(file, directory, out, again), "the copy holds the same resources");
   Check(rebuilt.sections.back().virtualAddress == rebuilt.Directory(kDirectoryResources).address,
         "the resources are last");
   Check(ReadLe32(out, rebuilt.CheckSumAt()) == PeChecksum(out, rebuilt.CheckSumAt()), "checksum");
@@ -70,10 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   if (!ReadPeHeaders(file, &headers, &error)) return 0;
   TagAndReadBack(file);
-  std::vector<ResourceEntry> entries;
-  if (!ReadResources(file, headers, &entries, &error)) return 0;
-  for (const ResourceEntry& e : entries)
+  ResourceDirectory directory;
+  if (!ReadResources(file, headers, &directory, &error)) return 0;
+  for (const ResourceEntry& e : directory.entries)
     Check(RangeFits(e.offset, e.size, file.size()), "data in the file");
-  RebuildAndReadBack(file, headers, entries);
+  RebuildAndReadBack(file, headers, directory);
   return 0;
 }

@@ -48,8 +48,8 @@ int ShowCommand(const std::vector<std::string>& args) {
 
   printf("resources\n  %-16s %-24s %-8s %s\n", "type", "name", "language", "size");
   for (const ResourceEntry& entry : image.Entries()) {
-    printf("  %-16s %-24s 0x%04x   %lu\n", entry.type.DisplayType().c_str(),
-           entry.name.Display().c_str(), static_cast<unsigned>(entry.language),
+    printf("  %-16s %-24s 0x%04x   %lu\n", entry.type->DisplayType().c_str(),
+           entry.name->Display().c_str(), static_cast<unsigned>(entry.language),
            static_cast<unsigned long>(entry.size));
   }
   PrintTag(image.Bytes());
