@@ -125,9 +125,9 @@ TagRead ReadInstallerTag(const std::string& program, std::string* data) {
   data->clear();
   PeHeaders headers;
   std::string ignored;
-  if (!ReadPeHeaders(program, &headers, &ignored) ||
-      headers.Directory(kDirectoryCertificates).address == 0)
-    return TagRead::kUnsigned;
+  if (!ReadPeHeaders(program, &headers, &ignored)) return TagRead::kUnsigned;
+  const PeDirectory table = headers.Directory(kDirectoryCertificates);
+  if (table.address == 0 || table.size == 0) return TagRead::kUnsigned;
   int32_t size = 0;
   if (!ExtractTagFromBytes(Bytes(program), program.size(), nullptr, &size)) return TagRead::kNone;
   std::string buffer(static_cast<size_t>(size), '\0');

@@ -25,5 +25,6 @@ bool WriteInstallerTag(const std::string& program, const std::string& data, std:
 
 enum class TagRead { kUnsigned, kNone, kFound };
 
-// The data of a program's tag block, read as the program reads it.
+// The data of a program's tag block, read as the program reads it; a
+// certificate table of size 0 is none.
 TagRead ReadInstallerTag(const std::string& program, std::string* data);
