@@ -44,6 +44,12 @@ bool FindCertificate(const std::string& program, Certificate* found, std::string
     return Fail(error, "the certificate table lies past the end of the file (truncated?)");
   if (uint64_t{table.address} + table.size != program.size())
     return Fail(error, "the certificate table is not at the end of the file");
+  // The table changes size: what lies before it must not be part of it.
+  uint64_t sectionsEnd = headers.sizeOfHeaders;
+  for (const PeSection& section : headers.sections)
+    sectionsEnd = std::max(sectionsEnd, section.RawEnd());
+  if (table.address < sectionsEnd)
+    return Fail(error, "the certificate table overlaps the program's headers or sections");
   found->tableOffset = table.address;
   found->tableSize = table.size;
   found->tableSizeAt = headers.DirectoryAt(kDirectoryCertificates) + 4;
