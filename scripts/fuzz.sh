@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every fuzz target, one after another, for SECONDS each (default 300),
 # from its seed corpus (fuzz/corpus/<name>), its regression inputs
-# (fuzz/regressions/<name>) and what earlier runs found (the build's corpus).
+# (fuzz/regressions/<name>) and what earlier runs found (the build's corpus),
+# with its dictionary fuzz/<name>.dict and the flags in fuzz/<name>.options
+# when it has them.
 # An input that crashes a target, leaks or times out is copied into
 # fuzz/regressions/<name>/, which scripts/test.sh replays from then on: mend
 # the fault, then commit the input with the fix. Prints executions and
@@ -27,6 +29,9 @@ for name in "${targets[@]}"; do
   mkdir -p "$corpus" "$artifacts" "$regressions"
   rm -f "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* "$artifacts"/oom-*
   log=$work/fuzz_$name.log
+  flags=()
+  [ -f "fuzz/$name.dict" ] && flags+=(-dict="fuzz/$name.dict")
+  [ -f "fuzz/$name.options" ] && read -ra options <"fuzz/$name.options" && flags+=("${options[@]}")
   # One process: the machine is shared. After a finding libFuzzer stops;
   # go on from the same corpus until the time is used up.
   start=$(date +%s)
@@ -36,7 +41,7 @@ for name in "${targets[@]}"; do
     left=$((seconds - ($(date +%s) - start)))
     [ "$left" -gt 0 ] || break
     ASAN_OPTIONS=quarantine_size_mb=64 "$fuzzer" -max_total_time="$left" -timeout=10 \
-      -rss_limit_mb=1024 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+      -rss_limit_mb=1024 -print_final_stats=1 -artifact_prefix="$artifacts/" "${flags[@]}" \
       "$corpus" "fuzz/corpus/$name" "$regressions" >"$log" 2>&1 || true
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     executions=$((executions + ${runs:-0}))

@@ -128,8 +128,8 @@ def relocation_block():
 def seeds():
     """Small programs for the fuzzer: resources followed by relocations (with
     and without file data), and names shared between entries."""
-    shared = amplifying_resources(3, distinct=False, name_length=8)
-    distinct = amplifying_resources(3, distinct=True, name_length=8)
+    shared = amplifying_resources(16, distinct=False, name_length=8)
+    distinct = amplifying_resources(16, distinct=True, name_length=8)
     return {
         "relocations_after_resources.exe": resource_program(shared, relocation_block()),
         "relocations_without_data.exe": resource_program(shared, relocations=(0x10, 0)),
