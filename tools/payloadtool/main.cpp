@@ -45,7 +45,7 @@ namespace {
 
 int Run(int argc, char** argv) {
 #ifdef _WIN32
-  // Payload bytes are shown as they are, line ends included.
+  // The payload's line ends are shown as they are (CR LF stays CR LF).
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   if (argc < 2) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "byte_order.h"
+#include "printable_text.h"
 
 namespace {
 
@@ -39,9 +40,11 @@ bool ReadSections(const std::string& file, uint32_t count, PeHeaders* headers, s
     // A section without file data still names an offset, which a rewrite
     // copies from: it must lie in the file too.
     if (!RangeFits(section.rawOffset, section.rawSize, file.size()))
-      return Fail(error, "section " + section.name + " lies past the end of the file (truncated?)");
+      return Fail(error, "section " + PrintableText(section.name) +
+                             " lies past the end of the file (truncated?)");
     if (section.virtualAddress < previousEnd || section.virtualAddress < headers->sizeOfHeaders)
-      return Fail(error, "section " + section.name + " overlaps another or is out of order");
+      return Fail(
+          error, "section " + PrintableText(section.name) + " overlaps another or is out of order");
     previousEnd = section.VirtualEnd();
     headers->sections.push_back(section);
   }

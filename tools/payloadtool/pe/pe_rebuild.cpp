@@ -4,6 +4,7 @@
 
 #include "byte_order.h"
 #include "pe_checksum.h"
+#include "printable_text.h"
 
 namespace {
 
@@ -41,8 +42,8 @@ bool PlanSections(const std::string& program, const PeHeaders& headers, Plan* pl
       return Fail(error, "the resources share a section with other data; they cannot be replaced");
     for (size_t i = plan->resources + 1; i < sections.size(); ++i) {
       if (relocations.address == 0 || sections[i].virtualAddress != relocations.address)
-        return Fail(error,
-                    "section " + sections[i].name + " follows the resources and cannot be moved");
+        return Fail(error, "section " + PrintableText(sections[i].name) +
+                               " follows the resources and cannot be moved");
       plan->relocations = static_cast<int>(i);
     }
   }
