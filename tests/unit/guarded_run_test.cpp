@@ -21,6 +21,12 @@ namespace {
 long gAllocationsLeft = -1;  // allocations before one fails; -1: none fails
 }  // namespace
 
+// Every block comes from malloc and goes back to free; GCC cannot tell that
+// these functions replace the global ones, and would warn.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   if (gAllocationsLeft >= 0 && gAllocationsLeft-- == 0) return nullptr;
   return std::malloc(size != 0 ? size : 1);
@@ -35,6 +41,9 @@ void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
 void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace {
 
