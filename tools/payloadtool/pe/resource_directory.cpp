@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "byte_order.h"
@@ -16,18 +18,30 @@ constexpr char kUsedTwice[] = " is used twice or overlaps other parts of the dir
 
 enum Level { kTypes, kNames, kLanguages };
 
-// Which bytes of the file the walk has used, one bit for each: a claim costs
-// a step per 64 bytes, and the map an eighth of the file.
+// Which bytes of the file hold the directory's tables and data entries, one
+// bit for each: a claim costs a step per 64 bytes. The map is zeroed memory
+// from calloc, so the pages of it that no claim touches (those over an
+// installer's data) never become resident.
 class ClaimedBytes {
  public:
-  explicit ClaimedBytes(size_t size) : words_((size + 63) / 64) {}
+  explicit ClaimedBytes(size_t size)
+      : words_(static_cast<uint64_t*>(calloc((size + 63) / 64 + 1, sizeof(uint64_t)))) {
+    if (!words_) throw std::bad_alloc();
+  }
+  ~ClaimedBytes() { free(words_); }
+  ClaimedBytes(const ClaimedBytes&) = delete;
+  ClaimedBytes& operator=(const ClaimedBytes&) = delete;
 
   // Marks [begin, begin + count) as used; false, marking nothing, when any of
   // those bytes already is. The range lies in the file.
   bool Claim(uint64_t begin, uint64_t count) {
-    const auto isFree = [](uint64_t& word, uint64_t mask) { return (word & mask) == 0; };
     const auto mark = [](uint64_t& word, uint64_t mask) { return (word |= mask) != 0; };
-    return Visit(begin, begin + count, isFree) && Visit(begin, begin + count, mark);
+    return !AnyClaimed(begin, count) && Visit(begin, begin + count, mark);
+  }
+
+  bool AnyClaimed(uint64_t begin, uint64_t count) {
+    const auto isFree = [](uint64_t& word, uint64_t mask) { return (word & mask) == 0; };
+    return !Visit(begin, begin + count, isFree);
   }
 
  private:
@@ -45,14 +59,15 @@ class ClaimedBytes {
     return true;
   }
 
-  std::vector<uint64_t> words_;
+  uint64_t* words_;
 };
 
-// Walks the tree once. Every table, data entry and block of data is claimed
-// as a range of the file before it is read; a second claim of any byte is an
-// error, so no table is ever read twice. Names may be shared, but all the
-// names read together may not take more bytes than the section: the work and
-// what is kept are bounded by the file.
+// Walks the tree once. Every table and data entry is claimed as a range of
+// the file before it is read; a second claim of any byte is an error, so no
+// table is ever read twice. The blocks of data, which neither overlap each
+// other nor the claimed ranges, are checked once the walk is done. Names may
+// be shared, but all the names read together may not take more bytes than
+// the section: the work and what is kept are bounded by the file.
 class DirectoryWalk {
  public:
   DirectoryWalk(const std::string& file, const PeHeaders& headers, uint32_t root,
@@ -66,6 +81,7 @@ class DirectoryWalk {
         claimed_(file.size()) {}
 
   bool Table(uint32_t at, Level level, ResourceEntry* path, std::string* error);
+  bool DataApart(std::string* error);
 
  private:
   bool Key(uint32_t field, bool named, Level level, ResourceId* key, std::string* error);
@@ -127,9 +143,25 @@ bool DirectoryWalk::Data(uint32_t at, ResourceEntry* path, std::string* error) {
   path->offset = 0;
   if (path->size != 0 && !headers_.RvaToOffset(rva, path->size, &path->offset))
     return Malformed(error, "the data of " + DescribeResource(*path) + " lies outside the file");
-  if (!claimed_.Claim(path->offset, path->size))
-    return Malformed(error, "the data of " + DescribeResource(*path) + kUsedTwice);
   directory_->entries.push_back(*path);
+  return true;
+}
+
+bool DirectoryWalk::DataApart(std::string* error) {
+  const std::deque<ResourceEntry>& entries = directory_->entries;
+  std::vector<uint32_t> byOffset;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].size != 0) byOffset.push_back(static_cast<uint32_t>(i));
+  }
+  std::sort(byOffset.begin(), byOffset.end(),
+            [&entries](uint32_t a, uint32_t b) { return entries[a].offset < entries[b].offset; });
+  for (size_t i = 0; i < byOffset.size(); ++i) {
+    const ResourceEntry& entry = entries[byOffset[i]];
+    const bool overlapsNext = i + 1 < byOffset.size() &&
+                              uint64_t{entry.offset} + entry.size > entries[byOffset[i + 1]].offset;
+    if (overlapsNext || claimed_.AnyClaimed(entry.offset, entry.size))
+      return Malformed(error, "the data of " + DescribeResource(entry) + kUsedTwice);
+  }
   return true;
 }
 
@@ -186,5 +218,5 @@ bool ReadResources(const std::string& file, const PeHeaders& headers, ResourceDi
     return Malformed(error, "the directory lies outside the file");
   ResourceEntry path;
   DirectoryWalk walk(file, headers, root, regionSize, directory);
-  return walk.Table(0, kTypes, &path, error);
+  return walk.Table(0, kTypes, &path, error) && walk.DataApart(error);
 }
