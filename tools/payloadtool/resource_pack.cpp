@@ -1,6 +1,7 @@
 #include "resource_pack.h"
 
 #include <deque>
+#include <utility>
 
 #include "file_bytes.h"
 
@@ -63,8 +64,8 @@ bool WriteEditedImage(const ResourceImage& image, const std::string& stub, const
   }
   std::string copy, why;
   RebuildNotes ignored;
-  if (!RebuildWithResources(image.Bytes(), image.Headers(), items, &copy, notes ? notes : &ignored,
-                            &why)) {
+  if (!RebuildWithResources(image.Bytes(), image.Headers(), std::move(items), &copy,
+                            notes ? notes : &ignored, &why)) {
     *error = stub + ": " + why;
     return false;
   }

@@ -1,6 +1,7 @@
 #include "pe_rebuild.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "byte_order.h"
 #include "pe_checksum.h"
@@ -149,8 +150,8 @@ void WriteSectionHeader(std::string* out, size_t at, const PeSection& section) {
 }  // namespace
 
 bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
-                          const std::vector<ResourceItem>& items, std::string* out,
-                          RebuildNotes* notes, std::string* error) {
+                          std::vector<ResourceItem> items, std::string* out, RebuildNotes* notes,
+                          std::string* error) {
   *notes = RebuildNotes();
   Plan plan;
   Trailer trailer;
@@ -160,6 +161,13 @@ bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
     return false;
   const std::vector<PeSection>& sections = headers.sections;
 
+  // Room for the whole copy but the resources' names, at once: growing a
+  // string of an installer's size would copy it and double it.
+  uint64_t expected = plan.cut + 3 * uint64_t{headers.fileAlignment} +
+                      (plan.relocations >= 0 ? sections[plan.relocations].rawSize : 0) +
+                      (trailer.symbolsEnd - trailer.symbolsBegin);
+  for (const ResourceItem& item : items) expected += item.size + 8 + 48;
+  if (expected <= 0xFFFFFFFFu) out->reserve(static_cast<size_t>(expected));
   out->assign(program, 0, plan.cut);
   PadTo(out, headers.fileAlignment);
   std::vector<PeSection> layout(sections.begin(), sections.begin() + plan.keptCount);
@@ -194,7 +202,7 @@ bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
   }
   resources.virtualAddress = address;
   resources.rawOffset = static_cast<uint32_t>(out->size());
-  if (!AppendResourceSection(items, address, out, error)) return false;
+  if (!AppendResourceSection(std::move(items), address, out, error)) return false;
   resources.virtualSize = static_cast<uint32_t>(out->size() - resources.rawOffset);
   PadTo(out, headers.fileAlignment);
   resources.rawSize = static_cast<uint32_t>(out->size() - resources.rawOffset);

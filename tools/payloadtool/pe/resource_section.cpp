@@ -16,8 +16,44 @@ constexpr uint32_t kDataAlignment = 8;
 // A table counts its named and its numbered entries in 16 bits each.
 constexpr size_t kMaxTableEntries = 0xFFFF;
 
-// An item's place in the loader's order: the ranks of its type and its name
-// among all the items' ids (equal ids have equal ranks), then its language.
+// The rank of every id the items point at, in the loader's order
+// (ResourceIdLess); equal ids have equal ranks. Only the distinct id objects
+// are compared by their text, so the items that share an id (every resource
+// under one long name) cost integer comparisons, not more comparisons of the
+// name.
+class IdRanks {
+ public:
+  explicit IdRanks(const std::vector<ResourceItem>& items) {
+    for (const ResourceItem& item : items) {
+      for (const ResourceId* id : {item.type, item.name}) {
+        if (ids_.empty() || ids_.back() != id) ids_.push_back(id);
+      }
+    }
+    std::sort(ids_.begin(), ids_.end(), std::less<const ResourceId*>());
+    ids_.erase(std::unique(ids_.begin(), ids_.end()), ids_.end());
+    std::vector<uint32_t> byText(ids_.size());
+    for (size_t i = 0; i < byText.size(); ++i) byText[i] = static_cast<uint32_t>(i);
+    std::sort(byText.begin(), byText.end(),
+              [this](uint32_t a, uint32_t b) { return ResourceIdLess(*ids_[a], *ids_[b]); });
+    ranks_.resize(ids_.size());
+    for (size_t i = 1; i < byText.size(); ++i) {
+      const bool same = *ids_[byText[i - 1]] == *ids_[byText[i]];
+      ranks_[byText[i]] = ranks_[byText[i - 1]] + (same ? 0 : 1);
+    }
+  }
+
+  uint32_t Of(const ResourceId* id) const {
+    const auto at = std::lower_bound(ids_.begin(), ids_.end(), id, std::less<const ResourceId*>());
+    return ranks_[static_cast<size_t>(at - ids_.begin())];
+  }
+
+ private:
+  std::vector<const ResourceId*> ids_;  // by address
+  std::vector<uint32_t> ranks_;         // of each of ids_
+};
+
+// An item's place in the loader's order: its type's rank, its name's, then
+// its language.
 struct ItemOrder {
   uint32_t type;
   uint32_t name;
@@ -28,38 +64,6 @@ bool OrderLess(const ItemOrder& a, const ItemOrder& b) {
   if (a.type != b.type) return a.type < b.type;
   if (a.name != b.name) return a.name < b.name;
   return a.language < b.language;
-}
-
-// The order of each item. Only the distinct id objects are compared by their
-// text, so the items that share an id (every resource under one long name)
-// cost an integer comparison each, not another comparison of the name.
-std::vector<ItemOrder> OrderOf(const std::vector<ResourceItem>& items) {
-  std::vector<const ResourceId*> ids;
-  ids.reserve(2 * items.size());
-  for (const ResourceItem& item : items) {
-    ids.push_back(item.type);
-    ids.push_back(item.name);
-  }
-  const std::less<const ResourceId*> byAddress;
-  std::sort(ids.begin(), ids.end(), byAddress);
-  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-  std::vector<size_t> byText(ids.size());
-  for (size_t i = 0; i < byText.size(); ++i) byText[i] = i;
-  std::sort(byText.begin(), byText.end(),
-            [&ids](size_t a, size_t b) { return ResourceIdLess(*ids[a], *ids[b]); });
-  std::vector<uint32_t> rank(ids.size());
-  for (size_t i = 1; i < byText.size(); ++i) {
-    const bool same = *ids[byText[i - 1]] == *ids[byText[i]];
-    rank[byText[i]] = rank[byText[i - 1]] + (same ? 0 : 1);
-  }
-  const auto rankOf = [&](const ResourceId* id) {
-    return rank[std::lower_bound(ids.begin(), ids.end(), id, byAddress) - ids.begin()];
-  };
-  std::vector<ItemOrder> order;
-  order.reserve(items.size());
-  for (const ResourceItem& item : items)
-    order.push_back(ItemOrder{rankOf(item.type), rankOf(item.name), item.language});
-  return order;
 }
 
 // A run of items [first, first + count) that share a type, or a type and name.
@@ -134,33 +138,27 @@ class SectionWriter {
 
 bool AppendResourceSection(std::vector<ResourceItem> items, uint32_t rva, std::string* out,
                            std::string* error) {
-  std::vector<ItemOrder> order = OrderOf(items);
-  std::vector<size_t> sorting(items.size());
-  for (size_t i = 0; i < sorting.size(); ++i) sorting[i] = i;
-  std::stable_sort(sorting.begin(), sorting.end(),
-                   [&order](size_t a, size_t b) { return OrderLess(order[a], order[b]); });
-  {
-    std::vector<ResourceItem> sortedItems;
-    std::vector<ItemOrder> sortedOrder;
-    sortedItems.reserve(items.size());
-    sortedOrder.reserve(items.size());
-    for (size_t i : sorting) {
-      sortedItems.push_back(items[i]);
-      sortedOrder.push_back(order[i]);
-    }
-    items.swap(sortedItems);
-    order.swap(sortedOrder);
-  }
+  const IdRanks ranks(items);
+  const auto orderOf = [&ranks](const ResourceItem& item) {
+    return ItemOrder{ranks.Of(item.type), ranks.Of(item.name), item.language};
+  };
+  // Keys are unique (or refused below), so the order is the same for any
+  // order of the items.
+  std::sort(items.begin(), items.end(), [&orderOf](const ResourceItem& a, const ResourceItem& b) {
+    return OrderLess(orderOf(a), orderOf(b));
+  });
   for (size_t i = 1; i < items.size(); ++i) {
-    if (!OrderLess(order[i - 1], order[i])) {
+    if (!OrderLess(orderOf(items[i - 1]), orderOf(items[i]))) {
       *error = "two resources " + DescribeResource(*items[i].type, *items[i].name) +
                " in the same language";
       return false;
     }
   }
-  const auto sameType = [&order](size_t a, size_t b) { return order[a].type == order[b].type; };
-  const auto sameName = [&order](size_t a, size_t b) {
-    return order[a].type == order[b].type && order[a].name == order[b].name;
+  const auto sameType = [&](size_t a, size_t b) {
+    return ranks.Of(items[a].type) == ranks.Of(items[b].type);
+  };
+  const auto sameName = [&](size_t a, size_t b) {
+    return sameType(a, b) && ranks.Of(items[a].name) == ranks.Of(items[b].name);
   };
   const std::vector<Group> types = Runs(Group{0, items.size()}, sameType);
   std::vector<std::vector<Group>> names;
