@@ -35,13 +35,19 @@ class ClaimedBytes {
   // Marks [begin, begin + count) as used; false, marking nothing, when any of
   // those bytes already is. The range lies in the file.
   bool Claim(uint64_t begin, uint64_t count) {
+    if (count == 0) return true;
     const auto mark = [](uint64_t& word, uint64_t mask) { return (word |= mask) != 0; };
-    return !AnyClaimed(begin, count) && Visit(begin, begin + count, mark);
+    if (AnyClaimed(begin, count) || !Visit(begin, begin + count, mark)) return false;
+    lowest_ = std::min(lowest_, begin);
+    highest_ = std::max(highest_, begin + count);
+    return true;
   }
 
+  // Only the words between the lowest and the highest claim are read.
   bool AnyClaimed(uint64_t begin, uint64_t count) {
     const auto isFree = [](uint64_t& word, uint64_t mask) { return (word & mask) == 0; };
-    return !Visit(begin, begin + count, isFree);
+    const uint64_t from = std::max(begin, lowest_), to = std::min(begin + count, highest_);
+    return from < to && !Visit(from, to, isFree);
   }
 
  private:
@@ -60,6 +66,8 @@ class ClaimedBytes {
   }
 
   uint64_t* words_;
+  uint64_t lowest_ = UINT64_MAX;
+  uint64_t highest_ = 0;
 };
 
 // Walks the tree once. Every table and data entry is claimed as a range of
