@@ -214,7 +214,13 @@ bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
     return Fail(error, "the resources do not fit in a program");
   layout.push_back(resources);
 
-  // The headers of the copy.
+  // The headers of the copy. A kept section without file data may name an
+  // offset past what is kept, which the loader ignores and a reader refuses:
+  // it gets 0, as linkers write it (the moved relocations likewise).
+  for (size_t i = 0; i < plan.keptCount; ++i) {
+    if (sections[i].rawSize == 0)
+      WriteLe32(out, headers.sectionTableOffset + kSectionHeaderSize * i + 20, 0);
+  }
   for (size_t i = plan.keptCount; i < layout.size(); ++i) {
     const size_t at = headers.sectionTableOffset + kSectionHeaderSize * i;
     const bool moved = plan.relocations >= 0 && i == plan.keptCount;
