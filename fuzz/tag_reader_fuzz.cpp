@@ -49,9 +49,13 @@ bool IsTrimmed(const char* text) {
   return length == 0 || (!IsBlank(text[0]) && !IsBlank(text[length - 1]));
 }
 
+// ReadTagName at each '<' (the first 64 of them: a name is read up to 259
+// characters ahead, so more would only read the same bytes again).
 void ReadEveryTag(const char* region, size_t size) {
-  for (size_t at = 0; at < size; ++at) {
+  int tags = 0;
+  for (size_t at = 0; at < size && tags < 64; ++at) {
     if (region[at] != '<') continue;
+    ++tags;
     const char* cursor = region + at;
     char name[kTagNameSize];
     memset(name, kMarker, sizeof name);
@@ -96,14 +100,14 @@ int ReadData(const char* name, const char* region, size_t size, size_t capacity,
     Check(region[result - 1] == '>', "offset just past a '>'");
     Check(capacity == 0 || terminated, "content terminated within capacity");
   } else {
-    Check(capacity == 0 || terminated || untouched, "failure leaves output terminated or as it was");
+    Check(capacity == 0 || terminated || untouched,
+          "failure leaves output terminated or as it was");
   }
   content->assign(terminated ? output.bytes : "");
   return result;
 }
 
-void ReadTagData(const char* region, size_t size, const char* name, size_t capacity,
-                 bool nulFree) {
+void ReadTagData(const char* region, size_t size, const char* name, size_t capacity, bool nulFree) {
   const char* cursor = region;
   const bool found = FindOpenTag(&cursor, size, name) == 1;
   // With room for anything, then with the chosen capacity: the content must
@@ -128,6 +132,10 @@ void ReadTagData(const char* region, size_t size, const char* name, size_t capac
   }
 }
 
+// The payload's layout, then the walk as the program runs it, every action a
+// stand-in that succeeds: the events that need an earlier install path find
+// one. The events are read once, by the walk; their records are checked as
+// the stand-ins received them.
 void WalkLayout(const uint8_t* data, size_t size) {
   Exact text(size + 1);
   memcpy(text.bytes, data, size);
@@ -141,11 +149,7 @@ void WalkLayout(const uint8_t* data, size_t size) {
   Check(strlen(content.chars) <= content.capacity, "payload content fits");
   if (payload == kLayoutOk) {
     PayloadSettings settings = {};
-    TextBlock event = {};
-    EventRecord record = {};
-    if (AllocPayloadSettings(&settings, content.capacity) &&
-        AllocTextBlock(&event, content.capacity) &&
-        AllocEventRecord(&record, content.capacity)) {
+    if (AllocPayloadSettings(&settings, content.capacity)) {
       const LayoutStatus status = ReadPayloadSettings(content, &settings);
       Check(status >= kLayoutOk && status <= kLayoutEmptyInstallkey, "settings status");
       if (status == kLayoutOk) {
@@ -153,41 +157,26 @@ void WalkLayout(const uint8_t* data, size_t size) {
           Check(value->chars[0] != '\0' && IsTrimmed(value->chars), "settings trimmed, not empty");
         }
       }
-      EventCursor cursor = StartEvents(content);
-      size_t events = 0;
-      const char* previous = cursor.position;
-      while (NextEvent(&cursor, &event)) {
-        Check(cursor.position > previous && cursor.position <= cursor.end, "walk moves forward");
-        Check(++events <= size, "walk ends");
-        previous = cursor.position;
-        ReadEventRecord(event, &record);
-        for (int i = 0; i < kEventFieldCount; ++i) {
-          const char* value = record.fields[i].chars;
-          Check(strlen(value) <= record.fields[i].capacity, "field fits");
-          if (i != kFieldSelfCmdline) Check(IsTrimmed(value), "field trimmed");
-        }
-        const int type = FindEventType(record.Get(kFieldType));
-        Check(type >= -1 && type < kEventTypeCount, "event type");
-      }
     }
-    FreeEventRecord(&record);
-    FreeTextBlock(&event);
     FreePayloadSettings(&settings);
   }
   FreeTextBlock(&content);
 
-  // The walk as the program runs it, every action a stand-in that succeeds;
-  // the events that need an earlier install path find one.
   StandInActions actions;
   gInstallPath[0] = 'C';
   gInstallPath[1] = '\0';
   const int walked = ProcessXML2(&block, nullptr);
   Check(walked == 0 || walked == -1, "walk result");
   Check(walked == -1 || payload == kLayoutOk, "a walk without a payload fails");
+  Check(actions.calls().size() <= size, "walk ends");
   for (const ActionCall& call : actions.calls()) {
     Check(call.fields.size() == kEventFieldCount &&
               call.fields[kFieldType] == kEventTypes[call.type].name,
           "each event reaches the action of its own type");
+    for (int i = 0; i < kEventFieldCount; ++i) {
+      Check(call.fields[i].size() <= size, "field fits");
+      if (i != kFieldSelfCmdline) Check(IsTrimmed(call.fields[i].c_str()), "field trimmed");
+    }
   }
   ResetProcessState();
 }
@@ -228,9 +217,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (capacity > regionSize + 8) capacity %= regionSize + 9;
 
   switch (mode) {
-    case 0: ReadEveryTag(region.bytes, regionSize); break;
-    case 1: FindTag(region.bytes, regionSize, name.c_str(), nulFree); break;
-    case 2: ReadTagData(region.bytes, regionSize, name.c_str(), capacity, nulFree); break;
+    case 0:
+      ReadEveryTag(region.bytes, regionSize);
+      break;
+    case 1:
+      FindTag(region.bytes, regionSize, name.c_str(), nulFree);
+      break;
+    case 2:
+      ReadTagData(region.bytes, regionSize, name.c_str(), capacity, nulFree);
+      break;
   }
   return 0;
 }

@@ -17,7 +17,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-BENCHMARKS=(size layout walk extract launch pack download)
+BENCHMARKS=(size layout walk extract launch pack tool download)
 
 # The figures are those of the shipped 32-bit program: the Windows
 # benchmarks need a host that runs 32-bit code (size and layout do not).
@@ -249,6 +249,63 @@ bench_pack() {
   local packed=$(stat -c %s "$dir/native.exe")
   printf 'size: stub + payload + notes + installer %d bytes, packed %d bytes (%+d)\n' \
     "$parts" "$packed" "$((packed - parts))"
+}
+
+# "milliseconds peak-kilobytes exit-code" of a command, its output dropped:
+# wall time and peak resident memory, by /usr/bin/time (GNU time).
+time_and_memory() {
+  local report start end kilobytes code
+  report=$(mktemp)
+  start=$(date +%s%N)
+  /usr/bin/time -o "$report" -f '%M %x' "$@" >/dev/null 2>&1 || true
+  end=$(date +%s%N)
+  read -r kilobytes code < <(tail -n 1 "$report")
+  rm -f "$report"
+  echo "$(((end - start) / 1000000)) $kilobytes $code"
+}
+
+# The native payloadtool (Release, no sanitizers) on programs whose resources
+# share long names (tests/e2e/hostile_programs.py) and on the shipped program
+# carrying a 100 MiB installer: wall time and peak memory of show and pack,
+# best / median of TOOL_REPS. BENCH_PAYLOADTOOL measures another build (an
+# older one, say) on the same inputs.
+bench_tool() {
+  build_native payloadtool
+  build_win32 bootstrapper_stub
+  local tool=${BENCH_PAYLOADTOOL:-$native_dir/bin/payloadtool}
+  local dir=$build_root-tool reps=${TOOL_REPS:-5} payload=$PWD/src/resources/payload.xml
+  mkdir -p "$dir"
+  python3 tests/e2e/hostile_programs.py amplify "$dir/amplify_400.exe" 400
+  python3 tests/e2e/hostile_programs.py amplify "$dir/amplify_65535.exe" 65535
+  python3 tests/e2e/hostile_programs.py amplify "$dir/distinct_65535.exe" 65535 --distinct
+  [ -f "$dir/installer.bin" ] || head -c 104857600 /dev/urandom >"$dir/installer.bin"
+  local files=(--resource "LUMENO2_ADMIN.EXE=$dir/installer.bin"
+               --resource "RELEASENOTES.TXT=$PWD/demo/ReleaseNotes.txt")
+  "$native_dir/bin/payloadtool" pack "$win32_dir/bin/bootstrapper_stub.exe" "$dir/installer.exe" \
+    --payload "$payload" "${files[@]}" >/dev/null
+  printf 'payloadtool %s, best / median of %d\n' "$tool" "$reps"
+  printf '  %-46s %11s %9s %19s %s\n' command "bytes" ms "peak KB" "exit"
+  local input command
+  for input in amplify_400 amplify_65535 distinct_65535 installer; do
+    for command in show pack; do
+      local args=("$tool" show "$dir/$input.exe")
+      [ "$command" = pack ] && args=("$tool" pack "$dir/$input.exe" "$dir/out.exe" --payload "$payload" --force)
+      # The 100 MiB program is packed with its files again, as bench pack does.
+      [ "$command/$input" = pack/installer ] && args+=("${files[@]}")
+      local times=() peaks=() code=
+      for _ in $(seq "$reps"); do
+        read -r ms kb code < <(time_and_memory "${args[@]}")
+        times+=("$ms")
+        peaks+=("$kb")
+      done
+      printf '  %-46s %11d %9s %19s %s\n' "$command $input.exe" "$(stat -c %s "$dir/$input.exe")" \
+        "$(best_median "${times[@]}")" "$(best_median "${peaks[@]}")" "$code"
+    done
+  done
+  # What a run costs with nothing to read: a file that is not a program.
+  read -r ms kb code < <(time_and_memory "$tool" show "$payload")
+  printf '  %-46s %11d %9s %19s %s\n' "show of a text file (the floor)" "$(stat -c %s "$payload")" \
+    "$ms" "$kb" "$code"
 }
 
 # A 100 MiB download from the loopback server with the dialog, hidden and

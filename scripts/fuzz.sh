@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every fuzz target, one after another, for SECONDS each (default 300),
 # from its seed corpus (fuzz/corpus/<name>), its regression inputs
-# (fuzz/regressions/<name>) and what earlier runs found (the build's corpus).
+# (fuzz/regressions/<name>) and what earlier runs found (the build's corpus),
+# with its dictionary fuzz/<name>.dict and the flags in fuzz/<name>.options
+# when it has them.
 # An input that crashes a target, leaks or times out is copied into
 # fuzz/regressions/<name>/, which scripts/test.sh replays from then on: mend
 # the fault, then commit the input with the fix. Prints executions and
@@ -24,20 +26,27 @@ for name in "${targets[@]}"; do
   corpus=$work/corpus/$name
   artifacts=$work/artifacts/$name
   regressions=fuzz/regressions/$name
-  mkdir -p "$corpus" "$artifacts" "$regressions"
+  # Inputs found in this run wait here: replayed from the start, an input
+  # whose fault is not mended yet would end every later run at once.
+  found_dir=$work/found/$name
+  mkdir -p "$corpus" "$artifacts" "$regressions" "$found_dir"
   rm -f "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* "$artifacts"/oom-*
+  rm -f "$found_dir"/*
   log=$work/fuzz_$name.log
+  : >"$log"
+  flags=()
+  [ -f "fuzz/$name.dict" ] && flags+=(-dict="fuzz/$name.dict")
+  [ -f "fuzz/$name.options" ] && read -ra options <"fuzz/$name.options" && flags+=("${options[@]}")
   # One process: the machine is shared. After a finding libFuzzer stops;
   # go on from the same corpus until the time is used up.
   start=$(date +%s)
   executions=0
-  found=0
   while :; do
     left=$((seconds - ($(date +%s) - start)))
     [ "$left" -gt 0 ] || break
     ASAN_OPTIONS=quarantine_size_mb=64 "$fuzzer" -max_total_time="$left" -timeout=10 \
-      -rss_limit_mb=1024 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-      "$corpus" "fuzz/corpus/$name" "$regressions" >"$log" 2>&1 || true
+      -rss_limit_mb=1024 -print_final_stats=1 -artifact_prefix="$artifacts/" "${flags[@]}" \
+      "$corpus" "fuzz/corpus/$name" "$regressions" >>"$log" 2>&1 || true
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     executions=$((executions + ${runs:-0}))
     # A run that ended without its final statistics, and without leaving an
@@ -48,11 +57,10 @@ for name in "${targets[@]}"; do
       break
     fi
     ls "$artifacts"/* >/dev/null 2>&1 || break  # ran its time without a finding
-    for input in "$artifacts"/*; do
-      mv "$input" "$regressions/"
-      found=$((found + 1))
-    done
+    mv "$artifacts"/* "$found_dir/"
   done
+  found=$(ls "$found_dir" | wc -l)
+  [ "$found" -eq 0 ] || mv "$found_dir"/* "$regressions/"
   elapsed=$(($(date +%s) - start))
   rate=$((executions / (elapsed > 0 ? elapsed : 1)))
   printf '%-14s %8d %14d %10d  %s\n' "$name" "$elapsed" "$executions" "$rate" \

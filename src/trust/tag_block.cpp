@@ -1,5 +1,6 @@
 #include "trust/tag_block.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -35,16 +36,21 @@ bool FindTagBlockPlace(const unsigned char* file, size_t size, TagBlockPlace* pl
   if (!Fits(directory - 4, 4, size) || Le32(file + directory - 4) <= kCertificateEntry)
     return false;
   const size_t entryAt = directory + 8 * kCertificateEntry;
-  if (!Fits(entryAt, 4, size)) return false;
+  if (!Fits(entryAt, 8, size)) return false;
   const size_t certificate = Le32(file + entryAt);
-  if (certificate == 0 || !Fits(certificate, 12, size)) return false;
+  if (certificate == 0 || !Fits(certificate, 4, size)) return false;
+  // The certificate's own bytes: its length, cut to the table and the file.
+  const size_t length =
+      std::min<size_t>({Le32(file + certificate), Le32(file + entryAt + 4), size - certificate});
+  if (length < 12) return false;
   if (file[certificate + 8] != 0x30 || file[certificate + 9] != 0x82) return false;
   const size_t blobLength = Be16(file + certificate + 10);
   const size_t offset = (blobLength + 18) & ~static_cast<size_t>(7);
-  if (!Fits(certificate, offset, size)) return false;
+  if (offset > length) return false;
   place->certificate = certificate;
   place->blobLength = blobLength;
   place->block = certificate + offset;
+  place->end = certificate + length;
   return true;
 }
 
@@ -71,5 +77,5 @@ bool ExtractTagFromBytes(const unsigned char* file, size_t size, char* buffer,
   if (!bufferSize || !file) return false;
   TagBlockPlace place;
   return FindTagBlockPlace(file, size, &place) &&
-         ParseTagBlock(file, size, place.block, buffer, bufferSize);
+         ParseTagBlock(file, place.end, place.block, buffer, bufferSize);
 }

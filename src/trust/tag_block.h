@@ -6,7 +6,10 @@
 // carries in its certificate table, inside the first attribute certificate
 // after the signature blob. At offset T of that certificate lie "Qtag", the
 // data's length N (big-endian, two bytes) and N bytes of data, where T is
-// the blob's content length L plus 18 with the three low bits cleared.
+// the blob's content length L plus 18 with the three low bits cleared. The
+// whole block lies inside that certificate (its dwLength) and inside the
+// table (the size in data directory entry 4); bytes beyond either are not
+// the certificate's, and a block there is no tag.
 //
 // These functions read a whole file's bytes and never read outside them:
 // every offset and length is checked against the size with arithmetic that
@@ -21,12 +24,15 @@ struct TagBlockPlace {
   size_t certificate;  // file offset of the first attribute certificate
   size_t blobLength;   // L, from the blob's two-byte DER length
   size_t block;        // file offset of the block: certificate + T
+  size_t end;          // file offset where the certificate ends, within the table and the file
 };
 
-// The MZ and PE signatures, the certificate table's offset from data
-// directory entry 4 (read where a PE32 or a PE32+ optional header keeps
-// it, by the header's magic), a blob that begins 0x30 0x82, and T. False
-// when any of them is missing or lies past the end of the file.
+// The MZ and PE signatures, the certificate table's offset and size from
+// data directory entry 4 (read where a PE32 or a PE32+ optional header
+// keeps it, by the header's magic), the first certificate's dwLength, a blob
+// that begins 0x30 0x82, and T. False when any of them is missing, or the
+// blob's first four bytes or T lie past the end of the certificate, the
+// table or the file.
 bool FindTagBlockPlace(const unsigned char* file, size_t size, TagBlockPlace* place);
 
 // The block at offset position: "Qtag" (compared exactly) and N. With a null
@@ -37,5 +43,6 @@ bool FindTagBlockPlace(const unsigned char* file, size_t size, TagBlockPlace* pl
 bool ParseTagBlock(const unsigned char* file, size_t size, size_t position, char* buffer,
                    int32_t* bufferSize);
 
-// Both, as the program's tag extractor uses them; false for a null bufferSize.
+// Both, as the program's tag extractor uses them: the block must end within
+// the certificate. False for a null bufferSize.
 bool ExtractTagFromBytes(const unsigned char* file, size_t size, char* buffer, int32_t* bufferSize);

@@ -81,6 +81,18 @@ for damaged in empty:"not a program (no DOS header)" truncated_headers:"truncate
 done
 check "no temporary files are left" test -z "$(ls -A . windows | grep -i pkt || true)"
 
+# Crafted programs (hostile_cases.sh): the same refusals and escapes from both tools.
+. "$here/hostile_cases.sh"
+hostile_setup .
+hostile_case() {
+  local name=$1 code=$2 line=$3
+  shift 3
+  both "$name" "$@"
+  check "$name: exit $code" exit_code "$name" "$code"
+  check "$name: says [$line]" says "$name" "$line"
+}
+hostile_each hostile_case
+
 # Sign with eight descriptions of consecutive lengths: the signature blob's
 # length then takes every value modulo 8, and exactly one of them puts the
 # place where the program reads a tag on the blob's last byte.

@@ -82,12 +82,17 @@ TEST(CertificateTag, ReplacesABlockAndKeepsLaterCertificates) {
 
 TEST(CertificateTag, RefusesWhatItCannotTag) {
   std::string moved = SignedProgram(1000) + "after the table";
+  std::string overlapping = SignedProgram(1000);  // the table begins 0x200 bytes early
+  const size_t entry = 0x80 + 24 + 96 + 8 * 4;
+  PutLe32(&overlapping, entry, GetLe32(overlapping, entry) - 0x200);
+  PutLe32(&overlapping, entry + 4, GetLe32(overlapping, entry + 4) + 0x200);
   const struct {
     std::string program, data, reason;
   } cases[] = {
       {SignedProgram(100, "", 0x81), "x", "two-byte form (0x30 0x82)"},
       {SignedProgram(1000, std::string(20, '\x7F')), "x", "other data after"},
       {moved, "x", "not at the end of the file"},
+      {overlapping, "x", "the certificate table overlaps the program's headers or sections"},
       {SignedProgram(1000), std::string(65536, 'x'), "at most 65535"},
   };
   for (const auto& c : cases) {

@@ -108,7 +108,10 @@ TestResources SampleResources() {
       "<payload/>", std::string("MZ\0installer", 12), std::string(37, 'i'), "de", "en", "ja",
       "manifest"};
   const auto add = [&sample](ResourceId type, ResourceId name, uint16_t language, size_t data) {
-    sample.items.push_back(ResourceItem{type, name, language, 0, sample.data[data].data(),
+    sample.keys.push_back(type);
+    sample.keys.push_back(name);
+    sample.items.push_back(ResourceItem{&sample.keys[sample.keys.size() - 2], &sample.keys.back(),
+                                        language, 0, sample.data[data].data(),
                                         static_cast<uint32_t>(sample.data[data].size())});
   };
   add(ResourceId::Name("XML"), ResourceId::Name("PAYLOAD"), 0, 0);

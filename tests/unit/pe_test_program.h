@@ -1,6 +1,7 @@
 #pragma once
 // Small PE programs made in memory for the tests of the PE reader and writer.
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,17 @@ TestProgram ProgramWithResources(const std::vector<ResourceItem>& items, bool re
                                  bool is64 = false);
 
 // A few resources of every kind of key: named and numbered types and names,
-// several languages; their data lives in the returned vector's strings.
+// several languages; their keys and data live in the returned object (which
+// can be moved, not copied: the items point into it).
 struct TestResources {
+  std::deque<ResourceId> keys;
   std::vector<std::string> data;
   std::vector<ResourceItem> items;
+
+  TestResources() = default;
+  TestResources(TestResources&&) = default;
+  TestResources(const TestResources&) = delete;
+  TestResources& operator=(const TestResources&) = delete;
 };
 TestResources SampleResources();
 

@@ -17,14 +17,14 @@ std::string Key(const ResourceId& type, const ResourceId& name, uint16_t languag
 
 // What a program holds, in directory order, with the bytes of each.
 std::vector<std::string> Contents(const std::string& file, PeHeaders* headers) {
-  std::vector<ResourceEntry> entries;
+  ResourceDirectory directory;
   std::string error;
   EXPECT_TRUE(ReadPeHeaders(file, headers, &error) &&
-              ReadResources(file, *headers, &entries, &error))
+              ReadResources(file, *headers, &directory, &error))
       << error;
   std::vector<std::string> contents;
-  for (const ResourceEntry& e : entries)
-    contents.push_back(Key(e.type, e.name, e.language) + "=" + file.substr(e.offset, e.size));
+  for (const ResourceEntry& e : directory.entries)
+    contents.push_back(Key(*e.type, *e.name, e.language) + "=" + file.substr(e.offset, e.size));
   return contents;
 }
 
@@ -45,10 +45,10 @@ TEST(ResourceSection, SortsAlignsAndAlwaysGivesTheSameBytes) {
       "#6 (STRING)/#1/1031=" + sample.data[3], "#6 (STRING)/#1/1033=" + sample.data[4],
       "#6 (STRING)/#1/1041=" + sample.data[5], "#24 (MANIFEST)/#1/1033=" + sample.data[6]};
   EXPECT_EQ(expected, contents);
-  std::vector<ResourceEntry> entries;
+  ResourceDirectory directory;
   const std::string file = ProgramWithResources(sample.items).Build();
-  ASSERT_TRUE(ReadResources(file, headers, &entries, &error));
-  for (const ResourceEntry& e : entries)
+  ASSERT_TRUE(ReadResources(file, headers, &directory, &error));
+  for (const ResourceEntry& e : directory.entries)
     EXPECT_EQ(0u, (e.offset - headers.sections[1].rawOffset) % 8) << DescribeResource(e);
 
   std::vector<ResourceItem> twice = sample.items;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "core_test_helpers.h"
@@ -17,9 +20,12 @@ std::string Block(const std::string& data, const char* magic = "Qtag") {
          static_cast<char>(data.size() & 0xFF) + data;
 }
 
+constexpr uint32_t kToTheEnd = 0xFFFFFFFF;  // a size that ends with the file
+
 // The bytes the reader walks: MZ, e_lfanew, "PE\0\0", the optional header's
-// magic and directory count, entry 4, a certificate whose blob begins 0x30
-// lengthForm L, and the block at T = (L + 18) & ~7.
+// magic and directory count, entry 4 (offset and size), a certificate with
+// its dwLength whose blob begins 0x30 lengthForm L, and the block at
+// T = (L + 18) & ~7.
 struct TagFile {
   uint16_t magic = 0x10B;
   uint32_t peAt = 0x80;
@@ -28,6 +34,8 @@ struct TagFile {
   unsigned char lengthForm = 0x82;
   uint32_t blobLength = 1000;
   std::string block = Block("campaign=spring");
+  uint32_t tableSize = kToTheEnd;          // entry 4's size, from the certificate on
+  uint32_t certificateLength = kToTheEnd;  // its dwLength
 
   std::string Build() const {
     const size_t at = certificate < 0x1000 ? certificate : 0x200;
@@ -41,7 +49,10 @@ struct TagFile {
       const size_t directoriesAt = peAt + 24 + (magic == 0x20B ? 112 : 96);
       PutLe(&file, directoriesAt - 4, directories, 4);
       PutLe(&file, directoriesAt + 32, certificate, 4);
+      const uint32_t toTheEnd = static_cast<uint32_t>(file.size() - at);
+      PutLe(&file, directoriesAt + 36, tableSize == kToTheEnd ? toTheEnd : tableSize, 4);
     }
+    PutLe(&file, at, certificateLength == kToTheEnd ? file.size() - at : certificateLength, 4);
     file[at + 8] = 0x30;
     file[at + 9] = static_cast<char>(lengthForm);
     PutLe(&file, at + 10, (blobLength >> 8) | (blobLength & 0xFF) << 8, 2);
@@ -94,6 +105,18 @@ const Case kCases[] = {
     {"T past the end", [](TagFile* f) { f->block.clear(); }, kQuery, false, 0, ""},
     {"N past the end", [](TagFile* f) { f->block = Block(k40).substr(0, 20); }, kQuery, false, 0,
      ""},
+    // The block lies inside the first certificate and the table, or is none.
+    {"table of size 0", [](TagFile* f) { f->tableSize = 0; }, kQuery, false, 0, ""},
+    {"certificate of 12 bytes", [](TagFile* f) { f->certificateLength = 12; }, kQuery, false, 0,
+     ""},
+    {"certificate ends in the data", [](TagFile* f) { f->certificateLength = 1016 + 6 + 14; },
+     kQuery, false, 0, ""},
+    {"table ends in the data", [](TagFile* f) { f->tableSize = 1016 + 6 + 14; }, kQuery, false, 0,
+     ""},
+    {"certificate ends with the data", [](TagFile* f) { f->certificateLength = 1016 + 6 + 15; }, 16,
+     true, 16, "campaign=spring"},
+    {"certificate longer than the table", [](TagFile* f) { f->certificateLength = 0x7FFFFFFF; }, 16,
+     true, 16, "campaign=spring"},
 };
 
 class ExtractTagTest : public testing::TestWithParam<Case> {};
@@ -124,5 +147,31 @@ TEST_P(ExtractTagTest, FindsTheBlockOrSaysFalse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExtractTagTest, testing::ValuesIn(kCases));
+
+// The tagged seed, and the same with a certificate table of size 0 and a
+// first certificate of 12 bytes: the block beyond both is no tag.
+TEST(ExtractTag, ProgramsOfTheFuzzInputs) {
+  const struct {
+    const char* file;
+    bool found;
+    const char* data;
+  } cases[] = {
+      {"/corpus/tag_block/tagged_pe32.exe", true, "campaign=seed&source=pe32"},
+      {"/regressions/tag_block/tag_outside_cert.exe", false, ""},
+  };
+  for (const auto& c : cases) {
+    std::ifstream in(std::string(FUZZ_INPUTS_DIR) + c.file, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(18408u, bytes.size()) << c.file;
+    char buffer[64];
+    memset(buffer, '#', sizeof buffer);
+    int32_t size = sizeof buffer;
+    EXPECT_EQ(c.found, ExtractTagFromBytes(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                           bytes.size(), buffer, &size))
+        << c.file;
+    EXPECT_EQ(c.data, c.found ? std::string(buffer) : std::string()) << c.file;
+    EXPECT_EQ(c.found ? '\0' : '#', buffer[strlen(c.data)]) << c.file;
+  }
+}
 
 }  // namespace

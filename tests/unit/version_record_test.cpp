@@ -46,8 +46,9 @@ TEST(VersionRecord, ReadWhereWholeRefusedWhereDamaged) {
   for (const Case& c : kCases) {
     std::string record = Record();
     c.damage(&record);
-    const ResourceItem item{ResourceId::Number(16), ResourceId::Number(1), 0x0409, 0,
-                            record.data(), static_cast<uint32_t>(record.size())};
+    const ResourceId type = ResourceId::Number(16), name = ResourceId::Number(1);
+    const ResourceItem item{&type, &name, 0x0409, 0, record.data(),
+                            static_cast<uint32_t>(record.size())};
     ResourceImage image;
     std::string error;
     ASSERT_TRUE(image.Load(ProgramWithResources({item}).Build(), &error)) << c.what << ": " << error;

@@ -4,8 +4,10 @@
 
 // Exit codes of payloadtool.
 constexpr int kExitOk = 0;
-constexpr int kExitRejected = 1;  // the payload has errors (a run would fail)
-constexpr int kExitUsage = 2;     // bad arguments, or a file that cannot be used
+constexpr int kExitRejected = 1;       // the payload has errors (a run would fail)
+constexpr int kExitUsage = 2;          // bad arguments, or a file that cannot be used
+constexpr int kExitInternalError = 3;  // a fault of payloadtool itself (guarded_run.h)
+constexpr int kExitOutOfMemory = 4;    // an allocation failed
 
 // Each command gets the arguments after its own name.
 int CheckCommand(const std::vector<std::string>& args);

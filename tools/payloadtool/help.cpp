@@ -73,7 +73,8 @@ void PrintOverview(FILE* out) {
   fprintf(out, "%spayloadtool help COMMAND    (or COMMAND --help) its options, with an example\n"
                "%spayloadtool --version\n", lead, lead);
   fputs("Exit codes: 0 done, 1 a payload a run would fail on, 2 a usage error or a file that\n"
-        "cannot be used (one line on standard error says which).\n", out);
+        "cannot be used (one line on standard error says which), 3 an internal error of\n"
+        "payloadtool, 4 out of memory.\n", out);
 }
 
 bool PrintCommandHelp(const std::string& command, FILE* out) {

@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "file_bytes.h"
+#include "guarded_run.h"
 #include "help.h"
 
 int UsageError(const std::string& text) {
@@ -30,9 +31,11 @@ bool ReadPayloadFile(const std::string& path, std::string* bytes) {
   return true;
 }
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
 #ifdef _WIN32
-  // Payload bytes are shown as they are, line ends included.
+  // The payload's line ends are shown as they are (CR LF stays CR LF).
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   if (argc < 2)
@@ -67,3 +70,7 @@ int main(int argc, char** argv) {
   fflush(stdout);
   return status;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunGuarded(Run, argc, argv); }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 
 #include "base/report.h"
 #include "base/string_ops.h"
@@ -25,10 +26,18 @@
 namespace {
 
 // The reader's "Failed to get data for tag" lines, caught instead of being
-// written to the tool's own output.
+// written to the tool's own output. The reader calls this from product code,
+// which has no unwind tables on Windows: nothing may be thrown through it. A
+// line that cannot be kept is reported when the lines are taken.
 std::vector<std::string>* gReaderLines = nullptr;
+bool gReaderLineLost = false;
 void CollectReaderLine(const char* line) {
-  if (gReaderLines) gReaderLines->emplace_back(line);
+  if (!gReaderLines) return;
+  try {
+    gReaderLines->emplace_back(line);
+  } catch (...) {
+    gReaderLineLost = true;
+  }
 }
 
 // The product writes the reader's line to standard output itself (when there
@@ -69,6 +78,7 @@ class ReaderLines {
  public:
   ReaderLines() {
     gReaderLines = &lines_;
+    gReaderLineLost = false;
     SetPrintObserver(CollectReaderLine);
   }
   ~ReaderLines() {
@@ -79,6 +89,10 @@ class ReaderLines {
   ReaderLines& operator=(const ReaderLines&) = delete;
 
   std::vector<std::string> Take() {
+    if (gReaderLineLost) {
+      gReaderLineLost = false;
+      throw std::bad_alloc();
+    }
     std::vector<std::string> taken;
     taken.swap(lines_);
     return taken;

@@ -9,9 +9,9 @@ bool ResourceImage::Open(const std::string& path, std::string* error) {
 
 bool ResourceImage::Load(std::string bytes, std::string* error) {
   bytes_ = std::move(bytes);
-  entries_.clear();
+  resources_ = ResourceDirectory();
   return ReadPeHeaders(bytes_, &headers_, error) &&
-         ReadResources(bytes_, headers_, &entries_, error);
+         ReadResources(bytes_, headers_, &resources_, error);
 }
 
 std::vector<const ResourceEntry*> ResourceImage::Variants(const char* type,
@@ -19,8 +19,8 @@ std::vector<const ResourceEntry*> ResourceImage::Variants(const char* type,
   const ResourceId typeId = ResourceId::Parse(type);
   const ResourceId nameId = ResourceId::Parse(name);
   std::vector<const ResourceEntry*> variants;
-  for (const ResourceEntry& entry : entries_) {
-    if (entry.type.Matches(typeId) && entry.name.Matches(nameId)) variants.push_back(&entry);
+  for (const ResourceEntry& entry : resources_.entries) {
+    if (entry.type->Matches(typeId) && entry.name->Matches(nameId)) variants.push_back(&entry);
   }
   return variants;
 }

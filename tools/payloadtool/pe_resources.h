@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ class ResourceImage {
   bool Load(std::string bytes, std::string* error);
 
   // Every resource, in directory order.
-  const std::vector<ResourceEntry>& Entries() const { return entries_; }
+  const std::deque<ResourceEntry>& Entries() const { return resources_.entries; }
   // The languages in which type/name exists (empty when it does not).
   std::vector<uint16_t> Languages(const char* type, const char* name) const;
   // The variant the platform picks for a lookup without a language on an
@@ -36,5 +37,5 @@ class ResourceImage {
 
   std::string bytes_;
   PeHeaders headers_;
-  std::vector<ResourceEntry> entries_;
+  ResourceDirectory resources_;
 };

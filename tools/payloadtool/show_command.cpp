@@ -1,9 +1,11 @@
-// payloadtool show EXE
+// payloadtool show EXE: what comes from the file is printed through
+// PrintableText, so a crafted program cannot drive the user's terminal.
 #include <cstdio>
 
 #include "certificate_tag.h"
 #include "commands.h"
 #include "pe_resources.h"
+#include "printable_text.h"
 #include "version_record.h"
 
 namespace {
@@ -18,9 +20,7 @@ void PrintTag(const std::string& program) {
       printf("tag: none\n");
       break;
     case TagRead::kFound:
-      printf("tag (%u bytes): ", static_cast<unsigned>(tag.size()));
-      fwrite(tag.data(), 1, tag.size(), stdout);
-      printf("\n");
+      printf("tag (%u bytes): %s\n", static_cast<unsigned>(tag.size()), PrintableText(tag).c_str());
       break;
   }
 }
@@ -38,8 +38,9 @@ int ShowCommand(const std::vector<std::string>& args) {
   if (image.Read("XML", "PAYLOAD", &payload) == ResourceRead::kFound) {
     printf("payload (PAYLOAD.XML, %u bytes, the variant a run reads)\n",
            static_cast<unsigned>(payload.size()));
-    fwrite(payload.data(), 1, payload.size(), stdout);
-    if (!payload.empty() && payload.back() != '\n') printf("\n");
+    const std::string shown = PrintableText(payload, true);
+    fwrite(shown.data(), 1, shown.size(), stdout);
+    if (!shown.empty() && shown.back() != '\n') printf("\n");
     const size_t variants = image.Languages("XML", "PAYLOAD").size();
     if (variants > 1)
       printf("note: %u language variants of PAYLOAD.XML\n", static_cast<unsigned>(variants));
@@ -49,8 +50,8 @@ int ShowCommand(const std::vector<std::string>& args) {
 
   printf("resources\n  %-16s %-24s %-8s %s\n", "type", "name", "language", "size");
   for (const ResourceEntry& entry : image.Entries()) {
-    printf("  %-16s %-24s 0x%04x   %lu\n", entry.type.DisplayType().c_str(),
-           entry.name.Display().c_str(), static_cast<unsigned>(entry.language),
+    printf("  %-16s %-24s 0x%04x   %lu\n", entry.type->DisplayType().c_str(),
+           entry.name->Display().c_str(), static_cast<unsigned>(entry.language),
            static_cast<unsigned long>(entry.size));
   }
   PrintVersionLine(image, stdout);

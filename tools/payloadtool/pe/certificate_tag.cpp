@@ -44,6 +44,12 @@ bool FindCertificate(const std::string& program, Certificate* found, std::string
     return Fail(error, "the certificate table lies past the end of the file (truncated?)");
   if (uint64_t{table.address} + table.size != program.size())
     return Fail(error, "the certificate table is not at the end of the file");
+  // The table changes size: what lies before it must not be part of it.
+  uint64_t sectionsEnd = headers.sizeOfHeaders;
+  for (const PeSection& section : headers.sections)
+    sectionsEnd = std::max(sectionsEnd, section.RawEnd());
+  if (table.address < sectionsEnd)
+    return Fail(error, "the certificate table overlaps the program's headers or sections");
   found->tableOffset = table.address;
   found->tableSize = table.size;
   found->tableSizeAt = headers.DirectoryAt(kDirectoryCertificates) + 4;
@@ -125,9 +131,9 @@ TagRead ReadInstallerTag(const std::string& program, std::string* data) {
   data->clear();
   PeHeaders headers;
   std::string ignored;
-  if (!ReadPeHeaders(program, &headers, &ignored) ||
-      headers.Directory(kDirectoryCertificates).address == 0)
-    return TagRead::kUnsigned;
+  if (!ReadPeHeaders(program, &headers, &ignored)) return TagRead::kUnsigned;
+  const PeDirectory table = headers.Directory(kDirectoryCertificates);
+  if (table.address == 0 || table.size == 0) return TagRead::kUnsigned;
   int32_t size = 0;
   if (!ExtractTagFromBytes(Bytes(program), program.size(), nullptr, &size)) return TagRead::kNone;
   std::string buffer(static_cast<size_t>(size), '\0');

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "byte_order.h"
+#include "printable_text.h"
 
 namespace {
 
@@ -36,10 +37,14 @@ bool ReadSections(const std::string& file, uint32_t count, PeHeaders* headers, s
     section.rawSize = ReadLe32(file, at + 16);
     section.rawOffset = ReadLe32(file, at + 20);
     section.characteristics = ReadLe32(file, at + 36);
-    if (section.rawSize != 0 && !RangeFits(section.rawOffset, section.rawSize, file.size()))
-      return Fail(error, "section " + section.name + " lies past the end of the file (truncated?)");
+    // A section without file data still names an offset, which a rewrite
+    // copies from: it must lie in the file too.
+    if (!RangeFits(section.rawOffset, section.rawSize, file.size()))
+      return Fail(error, "section " + PrintableText(section.name) +
+                             " lies past the end of the file (truncated?)");
     if (section.virtualAddress < previousEnd || section.virtualAddress < headers->sizeOfHeaders)
-      return Fail(error, "section " + section.name + " overlaps another or is out of order");
+      return Fail(
+          error, "section " + PrintableText(section.name) + " overlaps another or is out of order");
     previousEnd = section.VirtualEnd();
     headers->sections.push_back(section);
   }

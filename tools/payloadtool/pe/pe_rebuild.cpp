@@ -1,9 +1,11 @@
 #include "pe_rebuild.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "byte_order.h"
 #include "pe_checksum.h"
+#include "printable_text.h"
 
 namespace {
 
@@ -41,8 +43,8 @@ bool PlanSections(const std::string& program, const PeHeaders& headers, Plan* pl
       return Fail(error, "the resources share a section with other data; they cannot be replaced");
     for (size_t i = plan->resources + 1; i < sections.size(); ++i) {
       if (relocations.address == 0 || sections[i].virtualAddress != relocations.address)
-        return Fail(error,
-                    "section " + sections[i].name + " follows the resources and cannot be moved");
+        return Fail(error, "section " + PrintableText(sections[i].name) +
+                               " follows the resources and cannot be moved");
       plan->relocations = static_cast<int>(i);
     }
   }
@@ -148,8 +150,8 @@ void WriteSectionHeader(std::string* out, size_t at, const PeSection& section) {
 }  // namespace
 
 bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
-                          const std::vector<ResourceItem>& items, std::string* out,
-                          RebuildNotes* notes, std::string* error) {
+                          std::vector<ResourceItem> items, std::string* out, RebuildNotes* notes,
+                          std::string* error) {
   *notes = RebuildNotes();
   Plan plan;
   Trailer trailer;
@@ -159,6 +161,13 @@ bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
     return false;
   const std::vector<PeSection>& sections = headers.sections;
 
+  // Room for the whole copy but the resources' names, at once: growing a
+  // string of an installer's size would copy it and double it.
+  uint64_t expected = plan.cut + 3 * uint64_t{headers.fileAlignment} +
+                      (plan.relocations >= 0 ? sections[plan.relocations].rawSize : 0) +
+                      (trailer.symbolsEnd - trailer.symbolsBegin);
+  for (const ResourceItem& item : items) expected += item.size + 8 + 48;
+  if (expected <= 0xFFFFFFFFu) out->reserve(static_cast<size_t>(expected));
   out->assign(program, 0, plan.cut);
   PadTo(out, headers.fileAlignment);
   std::vector<PeSection> layout(sections.begin(), sections.begin() + plan.keptCount);
@@ -193,7 +202,7 @@ bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
   }
   resources.virtualAddress = address;
   resources.rawOffset = static_cast<uint32_t>(out->size());
-  if (!AppendResourceSection(items, address, out, error)) return false;
+  if (!AppendResourceSection(std::move(items), address, out, error)) return false;
   resources.virtualSize = static_cast<uint32_t>(out->size() - resources.rawOffset);
   PadTo(out, headers.fileAlignment);
   resources.rawSize = static_cast<uint32_t>(out->size() - resources.rawOffset);
@@ -205,7 +214,13 @@ bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
     return Fail(error, "the resources do not fit in a program");
   layout.push_back(resources);
 
-  // The headers of the copy.
+  // The headers of the copy. A kept section without file data may name an
+  // offset past what is kept, which the loader ignores and a reader refuses:
+  // it gets 0, as linkers write it (the moved relocations likewise).
+  for (size_t i = 0; i < plan.keptCount; ++i) {
+    if (sections[i].rawSize == 0)
+      WriteLe32(out, headers.sectionTableOffset + kSectionHeaderSize * i + 20, 0);
+  }
   for (size_t i = plan.keptCount; i < layout.size(); ++i) {
     const size_t at = headers.sectionTableOffset + kSectionHeaderSize * i;
     const bool moved = plan.relocations >= 0 && i == plan.keptCount;

@@ -26,5 +26,5 @@ struct RebuildNotes {
 // a directory or debug record points at what would move, or no header room
 // is left.
 bool RebuildWithResources(const std::string& program, const PeHeaders& headers,
-                          const std::vector<ResourceItem>& items, std::string* out,
-                          RebuildNotes* notes, std::string* error);
+                          std::vector<ResourceItem> items, std::string* out, RebuildNotes* notes,
+                          std::string* error);

@@ -1,5 +1,7 @@
 #include "resource_id.h"
 
+#include "files/src_name.h"
+
 namespace {
 
 const char* StandardTypeName(uint16_t id) {
@@ -53,9 +55,13 @@ ResourceId ResourceId::Parse(const std::string& text) {
 
 std::string ResourceId::Display() const {
   if (isNumber) return "#" + std::to_string(number);
+  // A listing shows a name for every resource, and many may share one long
+  // name: what is shown of each stays short.
+  constexpr size_t kShownWhole = kResourceNameSize - 1;
   std::string shown;
-  for (char16_t unit : text)
-    shown.push_back(unit >= 0x20 && unit <= 0x7E ? static_cast<char>(unit) : '?');
+  for (size_t i = 0; i < text.size() && i < kShownWhole; ++i)
+    shown.push_back(text[i] >= 0x20 && text[i] <= 0x7E ? static_cast<char>(text[i]) : '?');
+  if (text.size() > kShownWhole) shown += "... (" + std::to_string(text.size()) + " characters)";
   return shown;
 }
 

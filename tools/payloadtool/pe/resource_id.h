@@ -15,7 +15,9 @@ struct ResourceId {
   // "#24" is the number 24, as the platform reads it; anything else is a name.
   static ResourceId Parse(const std::string& text);
 
-  std::string Display() const;      // "PAYLOAD", "#1"; code units above 0x7E print as '?'
+  // "PAYLOAD", "#1"; code units outside printable ASCII print as '?', and a
+  // name longer than a src can spell (63) as its first 63 and "... (N characters)".
+  std::string Display() const;
   std::string DisplayType() const;  // "XML", "#24 (MANIFEST)"
   // The same resource as the platform looks it up: equal numbers, or names
   // equal when ASCII letters are compared without case.

@@ -1,6 +1,7 @@
 #include "resource_section.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "byte_order.h"
 #include "resource_directory.h"
@@ -15,14 +16,54 @@ constexpr uint32_t kDataAlignment = 8;
 // A table counts its named and its numbered entries in 16 bits each.
 constexpr size_t kMaxTableEntries = 0xFFFF;
 
-bool ItemLess(const ResourceItem& a, const ResourceItem& b) {
-  if (a.type != b.type) return ResourceIdLess(a.type, b.type);
-  if (a.name != b.name) return ResourceIdLess(a.name, b.name);
-  return a.language < b.language;
-}
+// The rank of every id the items point at, in the loader's order
+// (ResourceIdLess); equal ids have equal ranks. Only the distinct id objects
+// are compared by their text, so the items that share an id (every resource
+// under one long name) cost integer comparisons, not more comparisons of the
+// name.
+class IdRanks {
+ public:
+  explicit IdRanks(const std::vector<ResourceItem>& items) {
+    for (const ResourceItem& item : items) {
+      for (const ResourceId* id : {item.type, item.name}) {
+        if (ids_.empty() || ids_.back() != id) ids_.push_back(id);
+      }
+    }
+    std::sort(ids_.begin(), ids_.end(), std::less<const ResourceId*>());
+    ids_.erase(std::unique(ids_.begin(), ids_.end()), ids_.end());
+    std::vector<uint32_t> byText(ids_.size());
+    for (size_t i = 0; i < byText.size(); ++i) byText[i] = static_cast<uint32_t>(i);
+    std::sort(byText.begin(), byText.end(),
+              [this](uint32_t a, uint32_t b) { return ResourceIdLess(*ids_[a], *ids_[b]); });
+    ranks_.resize(ids_.size());
+    for (size_t i = 1; i < byText.size(); ++i) {
+      const bool same = *ids_[byText[i - 1]] == *ids_[byText[i]];
+      ranks_[byText[i]] = ranks_[byText[i - 1]] + (same ? 0 : 1);
+    }
+  }
 
-bool SameKey(const ResourceItem& a, const ResourceItem& b) {
-  return a.type == b.type && a.name == b.name && a.language == b.language;
+  uint32_t Of(const ResourceId* id) const {
+    const auto at = std::lower_bound(ids_.begin(), ids_.end(), id, std::less<const ResourceId*>());
+    return ranks_[static_cast<size_t>(at - ids_.begin())];
+  }
+
+ private:
+  std::vector<const ResourceId*> ids_;  // by address
+  std::vector<uint32_t> ranks_;         // of each of ids_
+};
+
+// An item's place in the loader's order: its type's rank, its name's, then
+// its language.
+struct ItemOrder {
+  uint32_t type;
+  uint32_t name;
+  uint16_t language;
+};
+
+bool OrderLess(const ItemOrder& a, const ItemOrder& b) {
+  if (a.type != b.type) return a.type < b.type;
+  if (a.name != b.name) return a.name < b.name;
+  return a.language < b.language;
 }
 
 // A run of items [first, first + count) that share a type, or a type and name.
@@ -31,12 +72,12 @@ struct Group {
   size_t count;
 };
 
-// Splits items[range] into runs with equal keys.
+// Splits [range] into runs of items i, j for which same(i, j).
 template <typename Same>
-std::vector<Group> Runs(const std::vector<ResourceItem>& items, Group range, Same same) {
+std::vector<Group> Runs(Group range, Same same) {
   std::vector<Group> runs;
   for (size_t i = range.first; i < range.first + range.count; ++i) {
-    if (runs.empty() || !same(items[runs.back().first], items[i])) runs.push_back(Group{i, 0});
+    if (runs.empty() || !same(runs.back().first, i)) runs.push_back(Group{i, 0});
     ++runs.back().count;
   }
   return runs;
@@ -53,7 +94,7 @@ size_t CountNamed(const std::vector<ResourceItem>& items, const std::vector<Grou
   size_t named = 0;
   for (const Group& run : runs) {
     const ResourceItem& item = items[run.first];
-    named += !(byType ? item.type.isNumber : item.name.isNumber);
+    named += !(byType ? item.type->isNumber : item.name->isNumber);
   }
   return named;
 }
@@ -97,30 +138,38 @@ class SectionWriter {
 
 bool AppendResourceSection(std::vector<ResourceItem> items, uint32_t rva, std::string* out,
                            std::string* error) {
-  std::stable_sort(items.begin(), items.end(), ItemLess);
+  const IdRanks ranks(items);
+  const auto orderOf = [&ranks](const ResourceItem& item) {
+    return ItemOrder{ranks.Of(item.type), ranks.Of(item.name), item.language};
+  };
+  // Keys are unique (or refused below), so the order is the same for any
+  // order of the items.
+  std::sort(items.begin(), items.end(), [&orderOf](const ResourceItem& a, const ResourceItem& b) {
+    return OrderLess(orderOf(a), orderOf(b));
+  });
   for (size_t i = 1; i < items.size(); ++i) {
-    if (SameKey(items[i - 1], items[i])) {
-      *error = "two resources " + DescribeResource(items[i].type, items[i].name) +
+    if (!OrderLess(orderOf(items[i - 1]), orderOf(items[i]))) {
+      *error = "two resources " + DescribeResource(*items[i].type, *items[i].name) +
                " in the same language";
       return false;
     }
   }
-  const auto sameType = [](const ResourceItem& a, const ResourceItem& b) {
-    return a.type == b.type;
+  const auto sameType = [&](size_t a, size_t b) {
+    return ranks.Of(items[a].type) == ranks.Of(items[b].type);
   };
-  const auto sameName = [](const ResourceItem& a, const ResourceItem& b) {
-    return a.type == b.type && a.name == b.name;
+  const auto sameName = [&](size_t a, size_t b) {
+    return sameType(a, b) && ranks.Of(items[a].name) == ranks.Of(items[b].name);
   };
-  const std::vector<Group> types = Runs(items, Group{0, items.size()}, sameType);
+  const std::vector<Group> types = Runs(Group{0, items.size()}, sameType);
   std::vector<std::vector<Group>> names;
   bool fits = types.size() <= kMaxTableEntries;
   for (const Group& type : types) {
-    names.push_back(Runs(items, type, sameName));
+    names.push_back(Runs(type, sameName));
     fits = fits && names.back().size() <= kMaxTableEntries;
     for (const Group& name : names.back()) fits = fits && name.count <= kMaxTableEntries;
   }
   for (const ResourceItem& item : items)
-    fits = fits && item.type.text.size() <= 0xFFFF && item.name.text.size() <= 0xFFFF;
+    fits = fits && item.type->text.size() <= 0xFFFF && item.name->text.size() <= 0xFFFF;
   if (!fits) {
     *error = "too many resources, or a name too long, for a resource directory";
     return false;
@@ -144,10 +193,10 @@ bool AppendResourceSection(std::vector<ResourceItem> items, uint32_t rva, std::s
   std::vector<uint64_t> typeNames, resourceNames;
   for (size_t t = 0; t < types.size(); ++t) {
     typeNames.push_back(at);
-    at += NameSize(items[types[t].first].type);
+    at += NameSize(*items[types[t].first].type);
     for (const Group& name : names[t]) {
       resourceNames.push_back(at);
-      at += NameSize(items[name.first].name);
+      at += NameSize(*items[name.first].name);
     }
   }
   std::vector<uint64_t> data;
@@ -167,13 +216,13 @@ bool AppendResourceSection(std::vector<ResourceItem> items, uint32_t rva, std::s
   writer.Table(0, CountNamed(items, types, true), types.size());
   size_t languageTable = 0, item = 0;
   for (size_t t = 0; t < types.size(); ++t) {
-    const ResourceId& type = items[types[t].first].type;
+    const ResourceId& type = *items[types[t].first].type;
     writer.Entry(0, t, type.isNumber ? type.number : kHighBit | static_cast<uint32_t>(typeNames[t]),
                  kHighBit | static_cast<uint32_t>(nameTables[t]));
     if (!type.isNumber) writer.Name(typeNames[t], type.text);
     writer.Table(nameTables[t], CountNamed(items, names[t], false), names[t].size());
     for (size_t n = 0; n < names[t].size(); ++n, ++languageTable) {
-      const ResourceId& name = items[names[t][n].first].name;
+      const ResourceId& name = *items[names[t][n].first].name;
       const uint64_t nameAt = resourceNames[languageTable];
       writer.Entry(nameTables[t], n,
                    name.isNumber ? name.number : kHighBit | static_cast<uint32_t>(nameAt),

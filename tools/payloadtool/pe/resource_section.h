@@ -5,10 +5,11 @@
 
 #include "resource_id.h"
 
-// One resource to write: its key and where its bytes are.
+// One resource to write: its key and where its bytes are. The type and the
+// name are the caller's, and many items may share one.
 struct ResourceItem {
-  ResourceId type;
-  ResourceId name;
+  const ResourceId* type = nullptr;
+  const ResourceId* name = nullptr;
   uint16_t language = 0;
   uint32_t codePage = 0;
   const char* data = nullptr;
@@ -21,7 +22,8 @@ struct ResourceItem {
 // multiple of 8 bytes from the section's start. Types, names and languages
 // are sorted as the loader's search needs (ResourceIdLess); the time stamps
 // and versions of the tables are 0, so the same items always give the same
-// bytes. False when two items share type, name and language, or the section
+// bytes. Each name is compared and written once for the items that share
+// it. False when two items share type, name and language, or the section
 // would not fit in the image's 32-bit addresses.
 bool AppendResourceSection(std::vector<ResourceItem> items, uint32_t rva, std::string* out,
                            std::string* error);
