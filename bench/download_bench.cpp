@@ -73,7 +73,8 @@ HWND WaitForDialog() {
 // with the dialog window. The dialog's result.
 INT_PTR ShowDialog(const std::string& url, const std::string& target,
                    const std::function<void(HWND)>& driver) {
-  DownloadRequest request{url.c_str(), target.c_str(), "Benchmark", "Downloading...", nullptr, {0}};
+  DownloadRequest request{url.c_str(), target.c_str(), "Benchmark", "Downloading...", nullptr, {0},
+                          nullptr};
   std::thread drive;
   if (driver) drive = std::thread([&] {
     HWND dialog = WaitForDialog();
@@ -91,7 +92,7 @@ bool Download(int mode, const std::string& url, const std::string& target) {
       return ShowDialog(url, target, nullptr) == 0;
     }
     case 1: {  // hidden
-      DownloadRequest request{url.c_str(), target.c_str(), "", "", nullptr, {0}};
+      DownloadRequest request{url.c_str(), target.c_str(), "", "", nullptr, {0}, nullptr};
       return Downloader(&request) == 0;
     }
     default:  // the platform alone, no callback
