@@ -2,17 +2,22 @@
 //   1. a 100 MiB download from the loopback server behind the download dialog,
 //      hidden (Downloader on this thread) and with a plain URLDownloadToFileA
 //      without a callback, the three in turn for REPS rounds;
-//   2. the time from a cancel to the dialog's end while the server keeps
-//      sending, for a body with a Content-Length and for one without;
+//   2. the time from a cancel to the dialog's end against a server that says
+//      nothing (no answer at all, or nothing after the head of a body with
+//      or without a Content-Length) and one that keeps sending (with a
+//      Content-Length and without);
 //   3. the publisher check of a file accepted on pass 1, one accepted on
 //      pass 5, and an unsigned one.
 //
-//   download_bench [REPS]      (default 7; one unreported warm-up first)
+//   download_bench [REPS [PART...]]   (REPS default 7, one unreported warm-up
+//                                     first; PARTs: throughput, cancel,
+//                                     publisher; default all three)
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -68,7 +73,8 @@ HWND WaitForDialog() {
 // with the dialog window. The dialog's result.
 INT_PTR ShowDialog(const std::string& url, const std::string& target,
                    const std::function<void(HWND)>& driver) {
-  DownloadRequest request{url.c_str(), target.c_str(), "Benchmark", "Downloading...", nullptr, {0}};
+  DownloadRequest request{url.c_str(), target.c_str(), "Benchmark", "Downloading...", nullptr, {0},
+                          nullptr};
   std::thread drive;
   if (driver) drive = std::thread([&] {
     HWND dialog = WaitForDialog();
@@ -86,7 +92,7 @@ bool Download(int mode, const std::string& url, const std::string& target) {
       return ShowDialog(url, target, nullptr) == 0;
     }
     case 1: {  // hidden
-      DownloadRequest request{url.c_str(), target.c_str(), "", "", nullptr, {0}};
+      DownloadRequest request{url.c_str(), target.c_str(), "", "", nullptr, {0}, nullptr};
       return Downloader(&request) == 0;
     }
     default:  // the platform alone, no callback
@@ -128,33 +134,71 @@ void Throughput(LoopbackServer& server, const std::string& target, int reps) {
            (figures[0].median() / figures[2].median() - 1) * 100);
 }
 
-void CancelLatency(LoopbackServer& server, const std::string& target, int reps) {
+// Cancels the dialog for path on server once the server has logged the
+// request (and, for a body that keeps coming, 200 ms more): the time from
+// the cancel to the dialog's end, or a negative value when the dialog was
+// still open capMs after the cancel (the server is then stopped, which ends
+// the download).
+double CancelToClosed(LoopbackServer& server, const std::string& path, bool sending,
+                      const std::string& target, DWORD capMs) {
+  double cancelledAt = 0;
+  bool capped = false;
+  const INT_PTR result = ShowDialog(server.Url(path), target, [&](HWND dialog) {
+    server.WaitForLine("GET " + path);
+    if (sending) Sleep(200);  // well under way
+    cancelledAt = NowMs();
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    if (!WaitFor([&] { return !IsWindow(dialog); }, capMs)) {
+      capped = true;
+      server.Stop();
+    }
+  });
+  const double elapsed = NowMs() - cancelledAt;
+  DeleteFileA(target.c_str());
+  if (capped) return -1;
+  return result == -1 ? elapsed : -2;
+}
+
+void CancelLatency(const std::string& target, int reps) {
+  // Each round has a server of its own: a held body stays held, and stopping
+  // the server ends a dialog that does not end.
   const struct {
     const char* label;
-    const char* options;
-  } bodies[] = {{"with a Content-Length", ""}, {"without a Content-Length", "&length=0"}};
-  printf("from a cancel to the dialog's end while the server keeps sending, %d rounds:\n", reps);
-  for (const auto& body : bodies) {
+    const char* path;
+    bool sending;
+  } cases[] = {
+      {"silent: no answer at all", "/silent", false},
+      {"silent after a head with a Content-Length", "/body?size=1000000&hold=0", false},
+      {"silent after a head without one", "/body?size=1000000&hold=0&length=0", false},
+      {"sending, with a Content-Length", "/flood", true},
+      {"sending, without a Content-Length", "/flood?length=0", true},
+  };
+  const DWORD capMs = 3000;
+  printf("from a cancel to the dialog's end, %d rounds (a dialog still open %lu ms after the\n"
+         "cancel is ended by stopping the server and not counted):\n",
+         reps, static_cast<unsigned long>(capMs));
+  for (const auto& c : cases) {
     Figures figures;
-    int failures = 0;
+    int capped = 0, failures = 0;
     for (int round = -1; round < reps; ++round) {
-      const std::string path = "/flood?r=" + std::to_string(round) + body.options;
-      double cancelledAt = 0;
-      const INT_PTR result = ShowDialog(server.Url(path), target, [&](HWND dialog) {
-        server.WaitForLine("GET " + path);
-        Sleep(200);  // well under way
-        cancelledAt = NowMs();
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-      });
-      const double elapsed = NowMs() - cancelledAt;
-      DeleteFileA(target.c_str());
-      if (result != -1) ++failures;
-      if (round >= 0) figures.samples.push_back(elapsed);
+      const std::string path = std::string(c.path) + (strchr(c.path, '?') ? "&" : "?") + "r=" +
+                               std::to_string(round);
+      LoopbackServer server;
+      const double elapsed =
+          server.running() ? CancelToClosed(server, path, c.sending, target, capMs) : -2;
+      if (round < 0) continue;
+      if (elapsed == -1) ++capped;
+      else if (elapsed < 0) ++failures;
+      else figures.samples.push_back(elapsed);
     }
-    printf("  body %-26s best %7.1f ms, median %7.1f ms, worst %7.1f ms%s\n", body.label,
-           figures.best(), figures.median(),
-           *std::max_element(figures.samples.begin(), figures.samples.end()),
-           failures ? " (some did not end with -1)" : "");
+    printf("  %-44s", c.label);
+    if (!figures.samples.empty())
+      printf(" best %7.1f ms, median %7.1f ms, worst %7.1f ms", figures.best(), figures.median(),
+             *std::max_element(figures.samples.begin(), figures.samples.end()));
+    if (capped) printf(" still open after %lu ms in %d of %d", static_cast<unsigned long>(capMs),
+                       capped, reps);
+    if (failures) printf(" (%d did not end with -1)", failures);
+    printf("\n");
   }
 }
 
@@ -198,8 +242,14 @@ int main(int argc, char** argv) {
   }
   ScratchDir dir("bench");
   const std::string target = dir.path() + "download.bin";
-  Throughput(server, target, reps);
-  CancelLatency(server, target, reps);
-  PublisherCheck(reps);
+  const auto selected = [&](const char* part) {
+    if (argc <= 2) return true;
+    for (int i = 2; i < argc; ++i)
+      if (strcmp(argv[i], part) == 0) return true;
+    return false;
+  };
+  if (selected("throughput")) Throughput(server, target, reps);
+  if (selected("cancel")) CancelLatency(target, reps);
+  if (selected("publisher")) PublisherCheck(reps);
   return 0;
 }

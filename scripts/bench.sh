@@ -311,15 +311,29 @@ bench_tool() {
 # A 100 MiB download from the loopback server with the dialog, hidden and
 # with the plain platform call; the time from a cancel to the dialog's end;
 # the publisher check. The dialog needs a display: a private Xvfb, with the
-# program's windows unmanaged (no window manager to wait for).
+# program's windows unmanaged (no window manager to wait for). DOWNLOAD_REPS
+# rounds; DOWNLOAD_PARTS picks parts (throughput cancel publisher). On a host
+# that cannot run 32-bit programs, the 64-bit build's figures.
 bench_download() {
-  build_win32 download_bench
+  . scripts/wine-arch.sh
+  local runs32=0 run=run_win32 dir=$win32_dir
+  runs_32bit_windows "$win32_dir/wineprefix" || runs32=$?
+  prefix_started=
+  if [ "$runs32" != 0 ]; then
+    echo "this host cannot run 32-bit Windows programs ($WINE_PROBE_REASON):"
+    echo "the 64-bit build's figures"
+    build_win64 download_bench
+    run=run_win64 dir=$win64_dir
+  else
+    build_win32 download_bench
+  fi
   . scripts/xvfb.sh
   start_xvfb
-  run_win32 reg add 'HKCU\Software\Wine\AppDefaults\download_bench.exe\X11 Driver' \
+  $run reg add 'HKCU\Software\Wine\AppDefaults\download_bench.exe\X11 Driver' \
     /v Managed /d N /f >/dev/null
   local status=0
-  run_win32 "$win32_dir/bin/download_bench.exe" "${DOWNLOAD_REPS:-7}" || status=$?
+  # shellcheck disable=SC2086
+  $run "$dir/bin/download_bench.exe" "${DOWNLOAD_REPS:-7}" ${DOWNLOAD_PARTS:-} || status=$?
   stop_xvfb
   return $status
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "base/report.h"
+#include "download/download_job.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -18,11 +19,28 @@ unsigned PercentComplete(ULONG progress, ULONG maximum) {
   return static_cast<unsigned>(static_cast<unsigned long long>(progress) * 100u / maximum);
 }
 
+HRESULT STDMETHODCALLTYPE BSCProgress::OnStartBinding(DWORD, IBinding* binding) {
+  if (job_ && binding) KeepBinding(job_, binding);
+  return E_NOTIMPL;
+}
+
 HRESULT STDMETHODCALLTYPE BSCProgress::OnProgress(ULONG progress, ULONG maximum, ULONG, LPCWSTR) {
-  // First, at every notification: the platform learns of the cancel here only.
+  if (job_ && !UseRequest(job_)) return E_ABORT;
+  const HRESULT answer = Notify(progress, maximum);
+  if (job_) ReleaseRequest(job_);
+  return answer;
+}
+
+HRESULT BSCProgress::Notify(ULONG progress, ULONG maximum) {
+  // First, at every notification.
   if (request_->cancel.load(std::memory_order_relaxed) == 1) {
+    if (job_) job_->abortReported = true;
     ReportError("ABORT");
     return E_ABORT;
+  }
+  if (job_) {
+    if (job_->stopRequested) return E_ABORT;
+    NoteProgress(job_, progress);
   }
   if (maximum == 0) return S_OK;
   const unsigned percent = PercentComplete(progress, maximum);

@@ -2,9 +2,8 @@
 
 #include <commctrl.h>
 
-#include "base/report.h"
-#include "base/system_functions.h"
 #include "base/window_placement.h"
+#include "download/download_job.h"
 #include "download/downloader.h"
 #include "resources/resource_ids.h"
 
@@ -38,26 +37,6 @@ DownloadRequest* StoredRequest(HWND window) {
 #endif
 }
 
-// Waits for the download thread to end. Meanwhile it serves the messages
-// that other threads send to this one, and only those: the download thread
-// may be in the middle of sending a progress update to the dialog's
-// controls, which only this thread can deliver, and a plain wait would then
-// block both threads for good. Posted messages (timer, input) wait in the
-// queue, so nothing of the dialog runs again inside the wait.
-void WaitForDownloadThread() {
-  HANDLE thread = gDownloadThread;
-  for (;;) {
-    MSG message;
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    const DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (wait == WAIT_OBJECT_0) return;
-    if (wait != WAIT_OBJECT_0 + 1) {
-      ReportError("WaitForSingleObject failed, GetLastError()=%d", static_cast<int>(GetLastError()));
-      return;
-    }
-  }
-}
-
 void OnInitDialog(HWND window, DownloadRequest* request) {
   CenterOnPrimaryScreen(window);
   // The module the dialog was made from is the program's own.
@@ -68,39 +47,43 @@ void OnInitDialog(HWND window, DownloadRequest* request) {
   StoreRequest(window, request);
   request->dialog = window;
   SendDlgItemMessageA(window, IDC_DOWNLOAD_PROGRESS, PBM_SETPOS, 0, 0);
-  // The table of system functions is resolved on this thread only.
-  GetSystemFunction<SystemFunction::kURLDownloadToFileA>();
-  gDownloadThread = CreateThread(nullptr, 0, DownloadThreadMain, request, 0, nullptr);
+  request->job = StartUrlRunDownload(request);
+  if (!request->job) {
+    EndDialog(window, -1);
+    return;
+  }
+  gDownloadThread = request->job->thread;
   SetTimer(window, kDownloadPollTimer, kDownloadPollMs, nullptr);
 }
 
-void OnPollTimer(HWND window) {
+// Finishes the request's download (aborting a call that has not ended) and
+// gives its result.
+int FinishRequestDownload(HWND window, DownloadRequest* request) {
   KillTimer(window, kDownloadPollTimer);
-  const DWORD state = WaitForSingleObject(gDownloadThread, 0);
-  if (state == WAIT_TIMEOUT || state == WAIT_FAILED) {
-    SetTimer(window, kDownloadPollTimer, kDownloadPollMs, nullptr);
-    return;
-  }
-  DWORD exitCode = 0;
-  if (!GetExitCodeThread(gDownloadThread, &exitCode)) {
-    ReportError("GetExitCodeThread failed, GetLastError() = %d", static_cast<int>(GetLastError()));
-    return;
-  }
-  // Through int, so that -1 stays -1 in a 64-bit result.
-  EndDialog(window, static_cast<int>(exitCode));
+  DownloadJob* job = request->job;
+  request->job = nullptr;
+  gDownloadThread = nullptr;  // closed by the engine
+  return UrlRunDownloadResult(request, FinishDownload(job));
+}
+
+void OnPollTimer(HWND window) {
+  DownloadRequest* request = StoredRequest(window);
+  if (request && request->job && DownloadEndedOrStalled(request->job))
+    EndDialog(window, FinishRequestDownload(window, request));
 }
 
 void OnCancel(HWND window) {
   DownloadRequest* request = StoredRequest(window);
-  if (request) request->cancel.store(1, std::memory_order_relaxed);
-  WaitForDownloadThread();
+  if (request) {
+    request->cancel.store(1, std::memory_order_relaxed);
+    if (request->job) FinishRequestDownload(window, request);
+  }
   EndDialog(window, -1);
 }
 
-void OnDestroy() {
-  WaitForDownloadThread();
-  if (gDownloadThread) CloseHandle(gDownloadThread);
-  gDownloadThread = nullptr;
+void OnDestroy(HWND window) {
+  DownloadRequest* request = StoredRequest(window);
+  if (request && request->job) FinishRequestDownload(window, request);
 }
 
 }  // namespace
@@ -121,7 +104,7 @@ INT_PTR CALLBACK DownloadDlgProc(HWND window, UINT message, WPARAM wParam, LPARA
       SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
       return TRUE;
     case WM_DESTROY:
-      OnDestroy();
+      OnDestroy(window);
       return TRUE;
     default:
       return FALSE;

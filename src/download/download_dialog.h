@@ -5,10 +5,15 @@
 
 // The download dialog (template 102): shows the request's title and status
 // text, a progress bar and the percentage, and offers a cancel command
-// (button, Escape, closing the window). It starts the download thread when it
-// opens, polls it every 20 ms and ends with the thread's result: 0 for a
-// completed download, -1 for a failed or cancelled one. No download thread
-// outlives the dialog.
+// (button, Escape, closing the window). It starts the request's download
+// (download/downloader.h) when it opens, polls it every 20 ms and ends with
+// its result: 0 for a completed download, -1 for a failed, stalled (no byte
+// for kDownloadStallLimitMs) or cancelled one, and -1 at once when the
+// download cannot start. A cancel aborts the download call, which ends it
+// at once whatever the server does. No download thread outlives the dialog,
+// unless the platform has not ended an aborted call within
+// kDownloadAbortGraceMs: the thread is then left behind without the dialog
+// and the request (download/download_engine.h).
 //
 // Shown modal with no owner:
 //   DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_DOWNLOAD), nullptr,
@@ -16,9 +21,9 @@
 // which returns -1 as well when the dialog cannot be created.
 INT_PTR CALLBACK DownloadDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The running download thread, set when the dialog starts it and closed and
-// cleared when the dialog is destroyed; so there is at most one download
-// dialog at a time.
+// The running download thread, set when the dialog starts it and cleared
+// when the dialog finishes the download (the engine closes it); so there is
+// at most one download dialog at a time.
 extern HANDLE gDownloadThread;
 
 // The poll timer's identifier and period.

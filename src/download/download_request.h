@@ -3,6 +3,8 @@
 
 #include <atomic>
 
+struct DownloadJob;
+
 // One download, filled by the caller (which keeps it alive until the download
 // has ended) and shared by the download dialog and the download thread. The
 // texts are borrowed.
@@ -16,4 +18,5 @@ struct DownloadRequest {
   // reads it at every notification. A byte without a lock: nothing else is
   // shared.
   std::atomic<unsigned char> cancel;
+  DownloadJob* job;        // the dialog's running download (download/download_engine.h)
 };

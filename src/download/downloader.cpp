@@ -1,26 +1,19 @@
 #include "download/downloader.h"
 
 #include "base/report.h"
-#include "base/system_functions.h"
-#include "download/bsc_progress.h"
 
-namespace {
-// What a missing URL library reports as the download's result.
-constexpr HRESULT kNoUrlLibrary = static_cast<HRESULT>(0x8007007E);  // from ERROR_MOD_NOT_FOUND
-
-HRESULT Download(DownloadRequest* request) {
-  // Wine's URL library reports success for an empty target, though no file
-  // was asked for: a download without a file is refused here.
-  if (!request->targetPath || !request->targetPath[0]) return E_INVALIDARG;
-  auto download = GetSystemFunction<SystemFunction::kURLDownloadToFileA>();
-  if (!download) return kNoUrlLibrary;
-  BSCProgress callback(request);
-  return download(nullptr, request->address, request->targetPath, 0, &callback);
+DownloadJob* StartUrlRunDownload(DownloadRequest* request) {
+  DownloadStartFailure failure;
+  DownloadJob* job = StartDownload(request, false, &failure);
+  if (job) return job;
+  if (failure.threadNotCreated)
+    ReportError("CreateThread failed, GetLastError()=%d", static_cast<int>(failure.error));
+  else
+    UrlRunDownloadResult(request, failure.result);
+  return nullptr;
 }
-}  // namespace
 
-int Downloader(DownloadRequest* request) {
-  const HRESULT result = Download(request);
+int UrlRunDownloadResult(DownloadRequest* request, HRESULT result) {
   if (result == S_OK) return 0;
   ReportError("Downloader - URLDownloadToFile(%s) failed, %d", request->address,
               static_cast<int>(result));
@@ -30,6 +23,8 @@ int Downloader(DownloadRequest* request) {
   return -1;
 }
 
-DWORD WINAPI DownloadThreadMain(LPVOID request) {
-  return static_cast<DWORD>(Downloader(static_cast<DownloadRequest*>(request)));
+int Downloader(DownloadRequest* request) {
+  DownloadJob* job = StartUrlRunDownload(request);
+  if (!job) return -1;
+  return UrlRunDownloadResult(request, AwaitDownload(job, INFINITE));
 }

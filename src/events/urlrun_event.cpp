@@ -78,7 +78,8 @@ int UrlRunEvent(EventContext& event) {
   if (const auto coInitialize = GetSystemFunction<SystemFunction::kCoInitialize>())
     coInitialize(nullptr);
   DownloadRequest request{record.Get(kFieldSrc), target.path,   record.Get(kFieldTitle),
-                          record.Get(kFieldStatus), nullptr,    {0}};
+                          record.Get(kFieldStatus), nullptr,    {0},
+                          nullptr};
   if (Download(event, &request) == -1) {
     ReportError("DOWNLOAD CANCELED OR ENCOUNTERED ERROR");
     DeleteFileA(target.path);  // a dialog that could not be made may leave nothing to delete

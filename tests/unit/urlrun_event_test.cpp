@@ -20,6 +20,7 @@
 #include "common/fixture_clock.h"
 #include "dialog_windows.h"
 #include "download/download_dialog.h"
+#include "download/download_engine.h"
 #include "events/dispatch.h"
 #include "events/program_exit.h"
 #include "files/held_program.h"
@@ -108,6 +109,7 @@ class UrlRunTest : public testing::Test {
   }
 
   void TearDown() override {
+    SetDownloadTimingForTesting(kDownloadStallLimitMs, kDownloadAbortGraceMs);
     gOnAccepted = nullptr;
     SetHeldProgramObserver(nullptr);
     SetReportObserver(nullptr);
@@ -212,6 +214,16 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     kLocalMachine,
                     {"Downloader - URLDownloadToFile(<src>) failed, -2146697208",
+                     "DOWNLOAD CANCELED OR ENCOUNTERED ERROR"},
+                    0, false},
+        // No byte for the stall limit (shortened to 500 ms).
+        FailureCase{"download stalls",
+                    [](UrlRunTest& t) {
+                      SetDownloadTimingForTesting(500, kDownloadAbortGraceMs);
+                      return t.Src(t.server_.Url("/silent")) + kTitleStatus + "<hidden>1</hidden>";
+                    },
+                    kLocalMachine,
+                    {"Downloader - URLDownloadToFile(<src>) failed, -2147467260",
                      "DOWNLOAD CANCELED OR ENCOUNTERED ERROR"},
                     0, false},
         // A temporary directory that does not exist: no name, no download.
