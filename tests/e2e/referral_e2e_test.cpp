@@ -98,7 +98,7 @@ class Referral : public testing::TestWithParam<ReferralCase> {
       EXPECT_TRUE(ReadWholeFile(OnDriveZ(signedCopy), &program));
       if (c.tagLength == 0) return OnDriveZ(signedCopy);
       TagNotes notes;
-      if (!WriteInstallerTag(program, tag, &tagged, &notes, &error)) continue;
+      if (!WriteInstallerTag(program, tag, c.form, &tagged, &notes, &error)) continue;
       EXPECT_TRUE(WriteWholeFile(OnDriveZ(work_ + "/tagged.exe"), tagged));
       return OnDriveZ(work_ + "/tagged.exe");
     }

@@ -32,7 +32,7 @@ std::string SignedProgram(uint32_t blobLength, const std::string& after = std::s
 std::string Tagged(const std::string& program, const std::string& data, TagNotes* notes = nullptr) {
   std::string out, error;
   TagNotes ignored;
-  if (!WriteInstallerTag(program, data, &out, notes ? notes : &ignored, &error)) return error;
+  if (!WriteInstallerTag(program, data, TagForm::kAfterBlob, &out, notes ? notes : &ignored, &error)) return error;
   std::string read;
   return ReadInstallerTag(out, &read) == TagRead::kFound ? out : "written but not read back";
 }

@@ -43,7 +43,7 @@ void WriteTagged(const std::string& path, const std::string& data) {
     std::string program, tagged, error;
     ASSERT_TRUE(ReadWholeFile(ModuleDirectory() + "signed\\" + fixture->file, &program));
     TagNotes notes;
-    if (!WriteInstallerTag(program, data, &tagged, &notes, &error)) continue;
+    if (!WriteInstallerTag(program, data, TagForm::kAfterBlob, &tagged, &notes, &error)) continue;
     ASSERT_TRUE(WriteWholeFile(path, tagged));
     return;
   }
