@@ -90,7 +90,10 @@ bool FindSignedDataTag(const unsigned char* bytes, size_t blob, size_t end, Sign
       ReadTagValue(bytes, here, element[8].end, tag);
       return true;
     }
-    if (depth == 3 && !haveSet) {
+    // Only the first certificates set is the SignedData's: a second one is
+    // passed over, so that the path given out always holds the certificate.
+    if (depth == 3) {
+      if (haveSet) continue;
       haveSet = true;
       memcpy(tag->path, element, sizeof tag->path);
     }

@@ -38,12 +38,13 @@ constexpr char kSubkey[] = "SOFTWARE\\BootstrapperTests\\WebEvents";
 // A signed fixture tagged with data, written to path. The fixtures' blob
 // lengths differ; one in eight puts the tag's place on the blob's last byte,
 // which the writer refuses, so the first one it takes is used.
-void WriteTagged(const std::string& path, const std::string& data) {
+void WriteTagged(const std::string& path, const std::string& data,
+                 TagForm form = TagForm::kAfterBlob) {
   for (const SignedFixture* fixture : {&kLumenoComma, &kKorvex, &kTessaly, &kLumenoPeriod}) {
     std::string program, tagged, error;
     ASSERT_TRUE(ReadWholeFile(ModuleDirectory() + "signed\\" + fixture->file, &program));
     TagNotes notes;
-    if (!WriteInstallerTag(program, data, TagForm::kAfterBlob, &tagged, &notes, &error)) continue;
+    if (!WriteInstallerTag(program, data, form, &tagged, &notes, &error)) continue;
     ASSERT_TRUE(WriteWholeFile(path, tagged));
     return;
   }
@@ -56,11 +57,12 @@ class TagExtractorTest : public testing::Test {
 };
 
 TEST_F(TagExtractorTest, SizeQueryAndCapacitiesAtAndBelowTheNeed) {
+  for (const TagForm form : {TagForm::kAfterBlob, TagForm::kInSignature})
   for (const std::string& data : {std::string(), std::string("campaign=spring&source=mail"),
                                   std::string(256, 'x')}) {
-    SCOPED_TRACE(data.size());
+    SCOPED_TRACE(TagFormText(form) + (" " + std::to_string(data.size())));
     const std::string path = dir_.path() + "sized.exe";
-    WriteTagged(path, data);
+    WriteTagged(path, data, form);
     TagExtractor extractor;
     ASSERT_TRUE(extractor.Open(path.c_str()));
     const int32_t needed = static_cast<int32_t>(data.size()) + 1;
