@@ -156,10 +156,11 @@ TEST(CertificateTag, EitherFormReplacesEitherInSignedSeeds) {
       DerElement blob;
       ASSERT_TRUE(ReadDerElement(reinterpret_cast<const unsigned char*>(program.data()),
                                  table.address + 8, program.size(), &blob));
-      if (pair.second == kAfter)
+      if (pair.second == kAfter) {
         EXPECT_EQ(program.substr(table.address + 4, blob.end - table.address - 4),
                   twice.substr(table.address + 4, blob.end - table.address - 4))
             << where;
+      }
     }
     // The longest tag takes the blob's length to three bytes.
     TagNotes notes;

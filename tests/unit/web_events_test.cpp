@@ -57,30 +57,31 @@ class TagExtractorTest : public testing::Test {
 };
 
 TEST_F(TagExtractorTest, SizeQueryAndCapacitiesAtAndBelowTheNeed) {
-  for (const TagForm form : {TagForm::kAfterBlob, TagForm::kInSignature})
-  for (const std::string& data : {std::string(), std::string("campaign=spring&source=mail"),
-                                  std::string(256, 'x')}) {
-    SCOPED_TRACE(TagFormText(form) + (" " + std::to_string(data.size())));
-    const std::string path = dir_.path() + "sized.exe";
-    WriteTagged(path, data, form);
-    TagExtractor extractor;
-    ASSERT_TRUE(extractor.Open(path.c_str()));
-    const int32_t needed = static_cast<int32_t>(data.size()) + 1;
-    int32_t size = -5;
-    EXPECT_TRUE(extractor.ExtractTag(nullptr, &size));
-    EXPECT_EQ(needed, size);
-    std::vector<char> buffer(needed + 1, '#');
-    size = needed - 1;
-    if (size > 0) {
-      EXPECT_FALSE(extractor.ExtractTag(buffer.data(), &size));
-      EXPECT_EQ(needed - 1, size);
-      EXPECT_EQ('#', buffer[0]);
+  for (const TagForm form : {TagForm::kAfterBlob, TagForm::kInSignature}) {
+    for (const std::string& data : {std::string(), std::string("campaign=spring&source=mail"),
+                                    std::string(256, 'x')}) {
+      SCOPED_TRACE(TagFormText(form) + (" " + std::to_string(data.size())));
+      const std::string path = dir_.path() + "sized.exe";
+      WriteTagged(path, data, form);
+      TagExtractor extractor;
+      ASSERT_TRUE(extractor.Open(path.c_str()));
+      const int32_t needed = static_cast<int32_t>(data.size()) + 1;
+      int32_t size = -5;
+      EXPECT_TRUE(extractor.ExtractTag(nullptr, &size));
+      EXPECT_EQ(needed, size);
+      std::vector<char> buffer(needed + 1, '#');
+      size = needed - 1;
+      if (size > 0) {
+        EXPECT_FALSE(extractor.ExtractTag(buffer.data(), &size));
+        EXPECT_EQ(needed - 1, size);
+        EXPECT_EQ('#', buffer[0]);
+      }
+      size = needed;
+      EXPECT_TRUE(extractor.ExtractTag(buffer.data(), &size));
+      EXPECT_EQ(needed, size);
+      EXPECT_EQ(data, std::string(buffer.data()));
+      EXPECT_EQ('#', buffer[needed]) << "written past the terminator";
     }
-    size = needed;
-    EXPECT_TRUE(extractor.ExtractTag(buffer.data(), &size));
-    EXPECT_EQ(needed, size);
-    EXPECT_EQ(data, std::string(buffer.data()));
-    EXPECT_EQ('#', buffer[needed]) << "written past the terminator";
   }
 }
 
