@@ -7,35 +7,20 @@
 //                            an open extractor, REPS times
 //
 // Prints best and median in microseconds, and the tag's length.
-#include <windows.h>
-
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
+#include "bench_payload.h"
 #include "trust/tag_extractor.h"
 
 namespace {
 
-double NowUs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
-void Print(const char* what, std::vector<double> times) {
-  std::sort(times.begin(), times.end());
-  printf("  %-32s %10.1f %10.1f\n", what, times[0], times[times.size() / 2]);
-}
-
 char buffer[32768];
+
+void Print(const char* what, const Timing& timing) {
+  printf("  %-32s %10.1f %10.1f\n", what, timing.bestMs * 1000, timing.medianMs * 1000);
+}
 
 }  // namespace
 
@@ -48,27 +33,21 @@ int main(int argc, char** argv) {
   printf("  %-32s %10s %10s  (microseconds)\n", "", "best", "median");
   for (int file = 2; file < argc; ++file) {
     printf("%s\n", argv[file]);
-    std::vector<double> whole, extract;
+    const char* path = argv[file];
     int32_t found = -1;
-    for (int i = 0; i < reps; ++i) {
-      const double start = NowUs();
-      TagExtractor extractor;
-      int32_t size = sizeof buffer;
-      if (extractor.Open(argv[file]) && extractor.ExtractTag(buffer, &size))
-        found = static_cast<int32_t>(strlen(buffer));
-      extractor.Close();
-      whole.push_back(NowUs() - start);
-    }
+    Print("Open, ExtractTag, Close", TimeRepeated(reps, [&] {
+            TagExtractor extractor;
+            int32_t size = sizeof buffer;
+            if (extractor.Open(path) && extractor.ExtractTag(buffer, &size))
+              found = static_cast<int32_t>(strlen(buffer));
+            extractor.Close();
+          }));
     TagExtractor extractor;
-    if (!extractor.Open(argv[file])) return 1;
-    for (int i = 0; i < reps; ++i) {
-      int32_t size = sizeof buffer;
-      const double start = NowUs();
-      extractor.ExtractTag(buffer, &size);
-      extract.push_back(NowUs() - start);
-    }
-    Print("Open, ExtractTag, Close", whole);
-    Print("ExtractTag on an open file", extract);
+    if (!extractor.Open(path)) return 1;
+    Print("ExtractTag on an open file", TimeRepeated(reps, [&] {
+            int32_t size = sizeof buffer;
+            extractor.ExtractTag(buffer, &size);
+          }));
     printf("  tag: %d bytes\n", found);
     if (found < 0) return 1;
   }
