@@ -53,9 +53,11 @@ struct SignedDataTag {
   size_t length;
 };
 
-// Reads the blob at offset blob within [blob, end). False when it is not a
-// SignedData with a certificates set whose every element up to the tag can
-// be read. True otherwise; certificate.tag is 0 when no certificate carries
-// the extension, and found is false when the one that does holds no sound
-// value (a damaged tag, which is no tag).
+// Reads the blob at offset blob within [blob, end), depth first along the
+// path above (the content type is not compared: the shape decides, and a
+// second certificates set is passed over). False when there is no
+// certificates set or an element read on the way does not fit in the one
+// holding it. True otherwise; certificate.tag is 0 when no certificate
+// carries the extension, and found is false when the first one that does
+// holds no sound value (a damaged tag, which is no tag).
 bool FindSignedDataTag(const unsigned char* bytes, size_t blob, size_t end, SignedDataTag* tag);
