@@ -125,14 +125,6 @@ void Put(TagFile* file, const InBlob& blob) {
   file->block.clear();
 }
 
-// The tag certificate with one change.
-template <typename Change>
-void InBlobWith(TagFile* file, Change change) {
-  InBlob blob;
-  change(&blob);
-  Put(file, blob);
-}
-
 constexpr int32_t kQuery = INT32_MIN;  // the size query: a null buffer
 const std::string k40(40, 'd');
 
@@ -190,146 +182,28 @@ const Case kCases[] = {
      true, 16, "campaign=spring"},
     {"certificate longer than the table", [](TagFile* f) { f->certificateLength = 0x7FFFFFFF; }, 16,
      true, 16, "campaign=spring"},
-    // The tag inside the signature blob: read only where the path leads.
-    {"in the blob", [](TagFile* f) { Put(f, InBlob()); }, 16, true, 16, "campaign=autumn"},
-    {"in the blob: query", [](TagFile* f) { Put(f, InBlob()); }, kQuery, true, 16, ""},
-    {"in the blob: capacity 15", [](TagFile* f) { Put(f, InBlob()); }, 15, false, 15, ""},
-    {"in the blob: every length in four bytes",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->form = 0x84; }); }, 16, true, 16,
-     "campaign=autumn"},
-    {"in the blob: a length in five bytes",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->form = 0x85; }); }, kQuery, false, 0, ""},
-    {"in the blob: 65535 bytes",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->data.assign(65535, 'd'); }); }, kQuery,
-     true, 65536, ""},
-    {"in the blob: 65536 bytes",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->data.assign(65536, 'd'); }); }, kQuery,
-     false, 0, ""},
-    {"in the blob: marked critical",
-     [](TagFile* f) {
-       InBlobWith(f, [](InBlob* b) {
-         b->ownValue = true;
-         b->value = Der(0x01, "\xFF") + Der(0x04, Der(0x04, b->data));
-       });
-     },
-     16, true, 16, "campaign=autumn"},
-    {"in the blob: after a certificate of another kind",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->otherKindFirst = true; }); }, 16, true, 16,
-     "campaign=autumn"},
-    {"in the blob: the blob fills its certificate",
-     [](TagFile* f) {
-       Put(f, InBlob());
-       f->certificateLength = static_cast<uint32_t>(8 + f->blob.size());
-     },
-     16, true, 16, "campaign=autumn"},
-    {"in the blob: the blob ends past its certificate",
-     [](TagFile* f) {
-       Put(f, InBlob());
-       f->certificateLength = static_cast<uint32_t>(8 + f->blob.size() - 1);
-     },
-     kQuery, false, 0, ""},
-    {"in the blob: the blob ends past the table",
-     [](TagFile* f) {
-       Put(f, InBlob());
-       f->tableSize = static_cast<uint32_t>(8 + f->blob.size() - 1);
-     },
-     kQuery, false, 0, ""},
-    {"in the blob: the data's length past its value",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->dataExtra = 1; }); }, kQuery, false, 0,
-     ""},
-    {"in the blob: a truncated certificate (past its set)",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->certificateExtra = 1; }); }, kQuery,
-     false, 0, ""},
-    // 16: one past the signer infos that follow the set in the SignedData.
-    {"in the blob: the set's length past the SignedData",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->setExtra = 16; }); }, kQuery, false, 0,
-     ""},
-    {"in the blob: the OID without a value",
-     [](TagFile* f) {
-       InBlobWith(f, [](InBlob* b) {
-         b->ownValue = true;
-         b->value.clear();
-       });
-     },
-     kQuery, false, 0, ""},
-    {"in the blob: a value that is no OCTET STRING",
-     [](TagFile* f) {
-       InBlobWith(f, [](InBlob* b) {
-         b->ownValue = true;
-         b->value = Der(0x0C, b->data);
-       });
-     },
-     kQuery, false, 0, ""},
-    {"in the blob: data in a constructed string",
-     [](TagFile* f) {
-       InBlobWith(f, [](InBlob* b) {
-         b->ownValue = true;
-         b->value = Der(0x04, Der(0x24, Der(0x04, b->data)));
-       });
-     },
-     kQuery, false, 0, ""},
-    {"in the blob: bytes after the data",
-     [](TagFile* f) {
-       InBlobWith(f, [](InBlob* b) {
-         b->ownValue = true;
-         b->value = Der(0x04, Der(0x04, b->data) + Der(0x05, ""));
-       });
-     },
-     kQuery, false, 0, ""},
-    {"in the blob: the certificate one level deeper",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->wrapCertificate = true; }); }, kQuery,
-     false, 0, ""},
-    {"in the blob: the extension one level deeper",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->wrapExtension = true; }); }, kQuery,
-     false, 0, ""},
-    {"in the blob: another OID",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->oid.back() ^= 1; }); }, kQuery, false, 0,
-     ""},
-    {"in the blob: no certificates set",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->noSet = true; }); }, kQuery, false, 0,
-     ""},
-    {"in the blob: content other than [0]",
-     [](TagFile* f) { InBlobWith(f, [](InBlob* b) { b->contentTag = 0xA1; }); }, kQuery, false,
-     0, ""},
-    // Both: the block after the blob is read first, and a damaged one hides
-    // the certificate.
-    {"both forms: the block after the blob wins",
-     [](TagFile* f) {
-       Put(f, InBlob());
-       f->blobLength = static_cast<uint32_t>(f->blob.size() - 4);
-       f->block = Block("campaign=spring");
-     },
-     16, true, 16, "campaign=spring"},
-    {"both forms: a damaged block after the blob",
-     [](TagFile* f) {
-       Put(f, InBlob());
-       f->blobLength = static_cast<uint32_t>(f->blob.size() - 4);
-       f->block = Block(k40).substr(0, 20);
-     },
-     kQuery, false, 0, ""},
 };
 
 class ExtractTagTest : public testing::TestWithParam<Case> {};
 
-TEST_P(ExtractTagTest, FindsTheBlockOrSaysFalse) {
-  const Case& c = GetParam();
-  TagFile shape;
-  c.change(&shape);
+// The case's file read with capacity (kQuery: the size query): found or not,
+// the size and the data afterwards, and no prefix up to whole that holds a
+// tag: every length is checked.
+void ExpectRead(const TagFile& shape, int32_t capacity, bool found, int32_t expectedSize,
+                const std::string& data) {
   ExactBytes file(shape.Build());
   const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
-  const bool query = c.capacity == kQuery;
-  int32_t size = query ? 0 : c.capacity;
-  ExactBytes buffer(c.capacity > 0 ? static_cast<size_t>(c.capacity) : 1, '#');
-  EXPECT_EQ(c.found,
-            ExtractTagFromBytes(bytes, file.size(), query ? nullptr : buffer.data(), &size));
-  EXPECT_EQ(c.size, size);
-  if (c.found && !query) {
-    EXPECT_EQ(c.data, std::string(buffer.data()));
-  } else if (!c.found) {
+  const bool query = capacity == kQuery;
+  int32_t size = query ? 0 : capacity;
+  ExactBytes buffer(capacity > 0 ? static_cast<size_t>(capacity) : 1, '#');
+  EXPECT_EQ(found, ExtractTagFromBytes(bytes, file.size(), query ? nullptr : buffer.data(), &size));
+  EXPECT_EQ(expectedSize, size);
+  if (found && !query) {
+    EXPECT_EQ(data, std::string(buffer.data()));
+  } else if (!found) {
     EXPECT_EQ(std::string(buffer.size(), '#'), buffer.str()) << "the buffer was written";
   }
-  // No prefix of the file holds a whole tag: every length is checked. (A
-  // blob holding a tag may end before the file does.)
+  // A blob holding a tag may end before the file does.
   const size_t whole = shape.block.empty() ? 0x200 + 8 + shape.blob.size() : file.size();
   for (size_t cut = 0; cut < whole; cut += cut < 1100 ? 1 : 97) {
     int32_t ignored = 0;
@@ -338,7 +212,95 @@ TEST_P(ExtractTagTest, FindsTheBlockOrSaysFalse) {
   EXPECT_FALSE(ExtractTagFromBytes(bytes, file.size(), buffer.data(), nullptr));
 }
 
+TEST_P(ExtractTagTest, FindsTheBlockOrSaysFalse) {
+  const Case& c = GetParam();
+  TagFile shape;
+  c.change(&shape);
+  ExpectRead(shape, c.capacity, c.found, c.size, c.data);
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, ExtractTagTest, testing::ValuesIn(kCases));
+
+// The tag inside the signature blob, read only where the path leads; file
+// changes what lies around the blob, data (when set) is the tag expected.
+struct InBlobCase {
+  const char* what;
+  void (*blob)(InBlob*);
+  bool found;
+  void (*file)(TagFile*);
+  const char* data;
+};
+void PrintTo(const InBlobCase& c, std::ostream* os) { *os << c.what; }
+
+const std::string kSoundValue = Der(0x04, Der(0x04, "campaign=autumn"));
+void Value(InBlob* b, const std::string& value) {
+  b->ownValue = true;
+  b->value = value;
+}
+
+const InBlobCase kInBlobCases[] = {
+    {"sound", [](InBlob*) {}, true},
+    {"every length in four bytes", [](InBlob* b) { b->form = 0x84; }, true},
+    {"a length in five bytes", [](InBlob* b) { b->form = 0x85; }, false},
+    {"65535 bytes", [](InBlob* b) { b->data.assign(65535, 'd'); }, true},
+    {"65536 bytes", [](InBlob* b) { b->data.assign(65536, 'd'); }, false},
+    {"marked critical", [](InBlob* b) { Value(b, Der(0x01, "\xFF") + kSoundValue); }, true},
+    {"after a certificate of another kind", [](InBlob* b) { b->otherKindFirst = true; }, true},
+    {"the blob fills its certificate", [](InBlob*) {}, true,
+     [](TagFile* f) { f->certificateLength = static_cast<uint32_t>(8 + f->blob.size()); }},
+    {"the blob ends past its certificate", [](InBlob*) {}, false,
+     [](TagFile* f) { f->certificateLength = static_cast<uint32_t>(8 + f->blob.size() - 1); }},
+    {"the blob ends past the table", [](InBlob*) {}, false,
+     [](TagFile* f) { f->tableSize = static_cast<uint32_t>(8 + f->blob.size() - 1); }},
+    {"the data's length past its value", [](InBlob* b) { b->dataExtra = 1; }, false},
+    {"a truncated certificate (past its set)", [](InBlob* b) { b->certificateExtra = 1; }, false},
+    // 16: one past the signer infos that follow the set in the SignedData.
+    {"the set's length past the SignedData", [](InBlob* b) { b->setExtra = 16; }, false},
+    {"the OID without a value", [](InBlob* b) { Value(b, ""); }, false},
+    {"a value that is no OCTET STRING", [](InBlob* b) { Value(b, Der(0x0C, b->data)); }, false},
+    {"data in a constructed string",
+     [](InBlob* b) { Value(b, Der(0x04, Der(0x24, Der(0x04, b->data)))); }, false},
+    {"bytes after the data",
+     [](InBlob* b) { Value(b, Der(0x04, Der(0x04, b->data) + Der(0x05, ""))); }, false},
+    {"the certificate one level deeper", [](InBlob* b) { b->wrapCertificate = true; }, false},
+    {"the extension one level deeper", [](InBlob* b) { b->wrapExtension = true; }, false},
+    {"another OID", [](InBlob* b) { b->oid.back() ^= 1; }, false},
+    {"no certificates set", [](InBlob* b) { b->noSet = true; }, false},
+    {"content other than [0]", [](InBlob* b) { b->contentTag = 0xA1; }, false},
+    // Both forms: the block after the blob is read first, and a damaged one
+    // hides the certificate.
+    {"both forms: the block after the blob wins", [](InBlob*) {}, true,
+     [](TagFile* f) {
+       f->blobLength = static_cast<uint32_t>(f->blob.size() - 4);
+       f->block = Block("campaign=spring");
+     },
+     "campaign=spring"},
+    {"both forms: a damaged block after the blob", [](InBlob*) {}, false,
+     [](TagFile* f) {
+       f->blobLength = static_cast<uint32_t>(f->blob.size() - 4);
+       f->block = Block(k40).substr(0, 20);
+     }},
+};
+
+class InBlobTest : public testing::TestWithParam<InBlobCase> {};
+
+// With a buffer that fits, then one byte short, then the size query.
+TEST_P(InBlobTest, FindsTheCertificateOrSaysFalse) {
+  const InBlobCase& c = GetParam();
+  InBlob blob;
+  c.blob(&blob);
+  TagFile shape;
+  Put(&shape, blob);
+  if (c.file) c.file(&shape);
+  const std::string data = c.data ? c.data : blob.data;
+  const int32_t needed = static_cast<int32_t>(data.size()) + 1;
+  ExpectRead(shape, needed, c.found, needed, data);
+  if (!c.found) return;
+  ExpectRead(shape, needed - 1, false, needed - 1, "");
+  ExpectRead(shape, kQuery, true, needed, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, InBlobTest, testing::ValuesIn(kInBlobCases));
 
 // The tagged seed, and the same with a certificate table of size 0 and a
 // first certificate of 12 bytes: the block beyond both is no tag.
