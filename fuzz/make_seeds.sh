@@ -1,15 +1,34 @@
 #!/usr/bin/env bash
 # Makes the seed programs of the PE fuzzers: the smallest program carrying the
 # bootstrapper's resources, as PE32 and PE32+, and signed (osslsigncode, a
-# throwaway openssl certificate) and tagged copies of each. The seeds are kept
-# in the tree; run this again when the program's resources change.
-# Usage: fuzz/make_seeds.sh NATIVE_PAYLOADTOOL
+# throwaway openssl certificate) and tagged copies of each, the tag after the
+# blob and inside the signature. The seeds are kept in the tree; run this
+# again when the program's resources change. With --tags, only the copies
+# tagged inside the signature are made again, from the signed seeds in the
+# tree (the signatures, and so the inputs made from them, stay as they are).
+# Usage: fuzz/make_seeds.sh NATIVE_PAYLOADTOOL [--tags]
 set -euo pipefail
 payloadtool=$(realpath "${1:?native payloadtool}")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 resources=$here/../src/resources
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+# The seeds of the reader of the tag inside the signature, from the signed ones.
+tag_inside() {
+  mkdir -p "$here/corpus/signed_data_tag"
+  for name in pe32 pe32plus; do
+    "$payloadtool" tag "$here/corpus/tag_block/signed_$name.exe" \
+      "$here/corpus/tag_block/tagged_inside_$name.exe" --data "campaign=seed&source=$name" >/dev/null
+    for kind in signed tagged tagged_inside; do
+      cp "$here/corpus/tag_block/${kind}_$name.exe" "$here/corpus/signed_data_tag/"
+    done
+  done
+}
+if [ "${2:-}" = --tags ]; then
+  tag_inside
+  exit 0
+fi
 
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" \
   -days 3650 -subj "/CN=Lumeno, Inc." 2>/dev/null
@@ -33,3 +52,4 @@ for arch in i686:_Start:pe32 x86_64:Start:pe32plus; do
   done
   cp "$work/tagged_$name.exe" "$here/corpus/pe_resources/tagged_$name.exe"
 done
+tag_inside

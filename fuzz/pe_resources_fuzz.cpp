@@ -104,7 +104,7 @@ void TagAndReadBack(const std::string& file) {
   Check(programReads == (ReadInstallerTag(file, &data) == TagRead::kFound),
         "payloadtool finds a tag where the program does");
   TagNotes notes;
-  if (!WriteInstallerTag(file, "campaign=fuzz", &tagged, &notes, &error)) return;
+  if (!WriteInstallerTag(file, "campaign=fuzz", TagForm::kInSignature, &tagged, &notes, &error)) return;
   Check(ReadInstallerTag(tagged, &data) == TagRead::kFound && data == "campaign=fuzz",
         "a written tag reads back");
 }

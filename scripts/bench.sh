@@ -17,7 +17,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-BENCHMARKS=(size layout walk extract launch pack tool download)
+BENCHMARKS=(size layout walk extract launch pack tool tag download)
 
 # The figures are those of the shipped 32-bit program: the Windows
 # benchmarks need a host that runs 32-bit code (size and layout do not).
@@ -336,6 +336,41 @@ bench_download() {
   $run "$dir/bin/download_bench.exe" "${DOWNLOAD_REPS:-7}" ${DOWNLOAD_PARTS:-} || status=$?
   stop_xvfb
   return $status
+}
+
+# Tags on a signed 100 MiB program: payloadtool tag natively (Release), in
+# each form, and TagExtractor on the tagged copies under Wine (the 64-bit
+# build on a host that cannot run 32-bit programs).
+bench_tag() {
+  build_native payloadtool
+  local build=build_win32 run=run_win32 dir=$win32_dir
+  if ! runs_32bit; then
+    echo "this host cannot run 32-bit Windows programs ($WINE_PROBE_REASON): the 64-bit build's figures"
+    build=build_win64 run=run_win64 dir=$win64_dir
+  fi
+  $build tag_bench bootstrapper_stub
+  local work=$build_root-tag reps=${TAG_REPS:-7} tool=$native_dir/bin/payloadtool
+  mkdir -p "$work"
+  [ -f "$work/installer.bin" ] || head -c 104857600 /dev/urandom >"$work/installer.bin"
+  "$tool" pack "$dir/bin/bootstrapper_stub.exe" "$work/packed.exe" --payload src/resources/payload.xml \
+    --resource "LUMENO2_ADMIN.EXE=$work/installer.bin" --force >/dev/null
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" \
+    -days 30 -subj "/CN=Lumeno, Inc." 2>/dev/null
+  rm -f "$work/signed.exe"
+  osslsigncode sign -h sha256 -certs "$work/cert.pem" -key "$work/key.pem" -n "Lumeno Setup" \
+    -in "$work/packed.exe" -out "$work/signed.exe" >/dev/null
+  local inside=() after=()
+  for _ in $(seq "$reps"); do
+    inside+=("$(wall_ms "$tool" tag "$work/signed.exe" "$work/inside.exe" --data "campaign=spring&source=mail")")
+    after+=("$(wall_ms "$tool" tag "$work/signed.exe" "$work/after.exe" --data "campaign=spring&source=mail" --after-blob)")
+  done
+  printf 'payloadtool tag, %d-byte signed program (ms, best / median of %d, native Release):\n' \
+    "$(stat -c %s "$work/signed.exe")" "$reps"
+  printf '  inside the signature   %s\n' "$(best_median "${inside[@]}")"
+  printf '  after the blob         %s\n' "$(best_median "${after[@]}")"
+  $run cmd /c exit  # warms the prefix
+  local zafter="Z:${work//\//\\}\\after.exe" zinside="Z:${work//\//\\}\\inside.exe"
+  $run "$dir/bin/tag_bench.exe" "${TAG_EXTRACT_REPS:-50}" "$zafter" "$zinside"
 }
 
 # ------------------------------------------------------------------------ main

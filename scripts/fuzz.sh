@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
 case $seconds in '' | *[!0-9]*) echo "fuzz.sh: SECONDS is a whole number, not '$seconds'" >&2; exit 2 ;; esac
-targets=(${FUZZ_TARGETS:-tag_reader tag_block pe_resources src_name command_line})
+targets=(${FUZZ_TARGETS:-tag_reader tag_block signed_data_tag pe_resources src_name command_line})
 
 PRESETS=native scripts/build.sh >/dev/null
 bin=build/native/bin

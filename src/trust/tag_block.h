@@ -11,6 +11,10 @@
 // table (the size in data directory entry 4); bytes beyond either are not
 // the certificate's, and a block there is no tag.
 //
+// A signed program may instead carry its tag inside the signature blob
+// (trust/signed_data_tag.h). The block after the blob is read first, as
+// before; only when that place holds no "Qtag" is the blob searched.
+//
 // These functions read a whole file's bytes and never read outside them:
 // every offset and length is checked against the size with arithmetic that
 // cannot wrap.
@@ -26,6 +30,14 @@ struct TagBlockPlace {
   size_t block;        // file offset of the block: certificate + T
   size_t end;          // file offset where the certificate ends, within the table and the file
 };
+
+// The first attribute certificate: its file offset, and where its bytes end
+// (its dwLength, cut to the table and the file). The MZ and PE signatures,
+// the table's offset and size from data directory entry 4 (read where a PE32
+// or a PE32+ optional header keeps it, by the header's magic) and 12 bytes
+// of the certificate are needed; false without them.
+bool FindFirstCertificate(const unsigned char* file, size_t size, size_t* certificate,
+                          size_t* end);
 
 // The MZ and PE signatures, the certificate table's offset and size from
 // data directory entry 4 (read where a PE32 or a PE32+ optional header
@@ -43,6 +55,20 @@ bool FindTagBlockPlace(const unsigned char* file, size_t size, TagBlockPlace* pl
 bool ParseTagBlock(const unsigned char* file, size_t size, size_t position, char* buffer,
                    int32_t* bufferSize);
 
-// Both, as the program's tag extractor uses them: the block must end within
-// the certificate. False for a null bufferSize.
+enum class TagForm { kAfterBlob, kInSignature };
+
+struct FoundTag {
+  TagForm form;
+  size_t data;    // file offset of the data
+  size_t length;  // its size, at most kTagMaxData
+};
+
+// The tag a file carries: a "Qtag" block after the blob that ends within the
+// certificate, or, when there is no "Qtag" there, the certificate in the
+// blob (trust/signed_data_tag.h). A damaged block or a damaged certificate
+// is none.
+bool FindInstallerTag(const unsigned char* file, size_t size, FoundTag* tag);
+
+// FindInstallerTag, with the data given out as ParseTagBlock gives it, as
+// the program's tag extractor uses it. False for a null bufferSize.
 bool ExtractTagFromBytes(const unsigned char* file, size_t size, char* buffer, int32_t* bufferSize);

@@ -3,7 +3,8 @@
 
 #include <cstdint>
 
-// Reads the installer tag block (trust/tag_block.h) of a program file: maps
+// Reads the installer tag (trust/tag_block.h: the block after the signature
+// blob, or else the certificate inside the signature) of a program file: maps
 // the whole file read-only and hands the view, with the file's size, to the
 // bounded parser, so that nothing outside the file is ever read. Owns the
 // file, its mapping and the view from a successful Open until Close or

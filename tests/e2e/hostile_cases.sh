@@ -38,9 +38,9 @@ hostile_each() {
     'payloadtool: tag_outside_cert.exe: not signed (no certificate table): sign it first, then tag it' \
     tag tag_outside_cert.exe @out.exe --data x
   # A tag that would recolour the terminal and ring its bell, then the same shown.
-  "$each" escape_tag 0 'tagged escape.exe with 14 bytes of data' \
+  "$each" escape_tag 0 'tagged escape.exe with 14 bytes of data in the signature' \
     tag signed_pe32.exe @escape.exe --data $'\e[31mred\e[0m\a\x7f'
-  "$each" escape_show 0 'tag (14 bytes): \x1B[31mred\x1B[0m\x07\x7F' show @escape.exe
+  "$each" escape_show 0 'tag (14 bytes, in the signature): \x1B[31mred\x1B[0m\x07\x7F' show @escape.exe
   "$each" escape_pack 0 'packed escape_payload.exe' \
     pack signed_pe32.exe @escape_payload.exe --payload escape.xml
   "$each" escape_payload 0 \

@@ -12,6 +12,7 @@
 
 #include <map>
 
+#include "padding_rule.h"
 #include "process.h"
 #include "resource_pack.h"
 #include "scratch_dir.h"
@@ -149,14 +150,31 @@ std::string Signed(const char* name) { return std::string(SIGNED_PROGRAMS_DIR) +
 TEST(SignedProgram, PackedSignedAndTaggedCopiesVerifyCarryTheTagAndRun) {
   const LONG kTampered = static_cast<LONG>(0x80096010), kUnsigned = static_cast<LONG>(0x800B0100);
   EXPECT_EQ(kUnsigned, VerifyTrust(Signed("packed.exe")));
-  EXPECT_EQ(0, VerifyTrust(Signed("signed.exe")));
-  EXPECT_EQ(0, VerifyTrust(Signed("tagged.exe")));
-  EXPECT_EQ(0, VerifyTrust(Signed("retagged.exe")));
   EXPECT_EQ(kTampered, VerifyTrust(Signed("tampered.exe")));
   EXPECT_EQ("<no tag>", Tag(Signed("signed.exe")));
-  EXPECT_EQ("campaign=spring&source=mail", Tag(Signed("tagged.exe")));
-  EXPECT_EQ("c=2", Tag(Signed("retagged.exe")));
-  for (const char* program : {"signed.exe", "tagged.exe"}) {
+  // Each copy verifies and carries its tag; the padding rule holds for the
+  // signed copy and the tags inside the signature, and fails for the tag
+  // after the blob, as the strict check would fail it.
+  const struct {
+    const char* program;
+    const char* tag;
+    bool keepsPadding;
+  } copies[] = {
+      {"signed.exe", "<no tag>", true},
+      {"tagged.exe", "campaign=spring&source=mail", true},
+      {"retagged.exe", "c=2", false},
+      {"retagged_back.exe", "c=3", true},
+      {"tagged_after.exe", "campaign=spring&source=mail", false},
+  };
+  for (const auto& copy : copies) {
+    EXPECT_EQ(0, VerifyTrust(Signed(copy.program))) << copy.program;
+    EXPECT_EQ(copy.tag, Tag(Signed(copy.program))) << copy.program;
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(Signed(copy.program), &bytes));
+    EXPECT_EQ(copy.keepsPadding, PaddingRuleBroken(bytes).empty())
+        << copy.program << ": " << PaddingRuleBroken(bytes);
+  }
+  for (const char* program : {"signed.exe", "tagged.exe", "tagged_after.exe"}) {
     const ProcessResult run = RunProcess(Quote(Signed(program)), 30000);
     EXPECT_TRUE(run.started && !run.timedOut) << program;
     EXPECT_EQ(0u, run.exitCode) << program << "\n" << run.output;

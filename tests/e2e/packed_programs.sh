@@ -104,26 +104,45 @@ for length in 0 1 2 3 4 5 6 7; do
   osslsigncode sign -h sha256 -certs cert.pem -key key.pem -n "$description" \
     -in packed.exe -out "signed$length.exe" >/dev/null
   echo previous >tagged.exe
-  if "$native" tag "signed$length.exe" tagged.exe --data "campaign=spring&source=mail" >tag.txt 2>&1; then
+  if "$native" tag "signed$length.exe" tagged.exe --data "campaign=spring&source=mail" \
+      --after-blob >tag.txt 2>&1; then
     [ -f signed.exe ] || cp "signed$length.exe" signed.exe
   else
     refused=$((refused + 1))
     check "a blob ending on the tag's place is refused with a reason" grep -q "ends one byte after" tag.txt
     check "a refused tag leaves OUT untouched" test "$(cat tagged.exe)" = previous
+    # Inside the signature, every blob length takes a tag.
+    check "the same signature takes a tag inside it" \
+      "$native" tag "signed$length.exe" tagged_inside_any.exe --data "campaign=spring" >/dev/null
   fi
 done
-check "exactly one of eight blob lengths is refused" test "$refused" = 1
-check "osslsigncode verifies the signed program" osslsigncode verify -CAfile cert.pem -in signed.exe >/dev/null
+check "exactly one of eight blob lengths is refused after the blob" test "$refused" = 1
+verifies() { osslsigncode verify -CAfile cert.pem -in "$1" >/dev/null; }
+check "osslsigncode verifies the signed program" verifies signed.exe
+# tagged.exe inside the signature (the default), then re-tagged in the other
+# form and back: each copy verifies and carries only its own tag.
 both tag tag signed.exe @tagged.exe --data "campaign=spring&source=mail"
 check "tag succeeds" exit_code tag 0
 same_file tagged.exe
-check "osslsigncode still verifies the tagged program" \
-  osslsigncode verify -CAfile cert.pem -in tagged.exe >/dev/null
 both showtag show tagged.exe
-check "show prints the tag" says showtag "tag (27 bytes): campaign=spring&source=mail"
-both retag tag tagged.exe @retagged.exe --data "c=2"
-check "a second tag replaces the first" says retag "tagged retagged.exe with 3 bytes of data (replacing a tag of 27 bytes)"
-check "osslsigncode verifies the retagged program" osslsigncode verify -CAfile cert.pem -in retagged.exe >/dev/null
+check "show prints the tag and its form" \
+  says showtag "tag (27 bytes, in the signature): campaign=spring&source=mail"
+both retag tag tagged.exe @retagged.exe --data "c=2" --after-blob
+check "a second tag replaces the first, in the other form" says retag \
+  "tagged retagged.exe with 3 bytes of data after the signature blob (replacing a tag of 27 bytes in the signature)"
+both retag_back tag retagged.exe @retagged_back.exe --data "c=3"
+check "a third replaces the second, back inside" says retag_back \
+  "tagged retagged_back.exe with 3 bytes of data in the signature (replacing a tag of 3 bytes after the signature blob)"
+both tag_after tag signed.exe @tagged_after.exe --data "campaign=spring&source=mail" --after-blob
+both showtag_after show tagged_after.exe
+check "show names the form after the blob" \
+  says showtag_after "tag (27 bytes, after the signature blob): campaign=spring&source=mail"
+for copy in tagged retagged retagged_back tagged_after; do
+  same_file "$copy.exe"
+  check "osslsigncode verifies $copy.exe" verifies "$copy.exe"
+done
+check "the first tag is gone from the re-tagged copies" \
+  test "$(grep -ac 'campaign=spring' retagged.exe retagged_back.exe | grep -c ':0$')" = 2
 both pack_signed pack signed.exe @repacked.exe --payload payload.xml
 check "packing a signed program says the signature is gone" says pack_signed "signed.exe was signed"
 

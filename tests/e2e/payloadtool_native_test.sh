@@ -65,7 +65,7 @@ for command in check pack show tag; do
   fi
 done
 expect 0 'usage: payloadtool check PAYLOAD.xml' help
-expect 0 '       payloadtool tag IN.exe OUT.exe --data TEXT' --help
+expect 0 '       payloadtool tag IN.exe OUT.exe --data TEXT [--after-blob]' --help
 expect 0 'usage: payloadtool check PAYLOAD.xml' help --help
 
 # A usage error: exit 2, one line on standard error saying what was wrong, nothing else.

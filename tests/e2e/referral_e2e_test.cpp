@@ -16,6 +16,7 @@
 #include "case_name.h"
 #include "certificate_tag.h"
 #include "loopback_server.h"
+#include "padding_rule.h"
 #include "process.h"
 #include "registry_guard.h"
 #include "scratch_dir.h"
@@ -58,8 +59,11 @@ bool Sign(const std::string& in, const std::string& out, int descriptionLength) 
   return false;
 }
 
+constexpr TagForm kAfter = TagForm::kAfterBlob, kInside = TagForm::kInSignature;
+
 struct ReferralCase {
   const char* what;
+  TagForm form;
   bool sign;
   size_t tagLength;  // 0: no tag; otherwise the data is "a=1" padded with 'x' to this length
   bool searchAtStart, searchDuring;
@@ -98,7 +102,9 @@ class Referral : public testing::TestWithParam<ReferralCase> {
       EXPECT_TRUE(ReadWholeFile(OnDriveZ(signedCopy), &program));
       if (c.tagLength == 0) return OnDriveZ(signedCopy);
       TagNotes notes;
-      if (!WriteInstallerTag(program, tag, &tagged, &notes, &error)) continue;
+      if (!WriteInstallerTag(program, tag, c.form, &tagged, &notes, &error)) continue;
+      // Only the tag inside the signature passes the strict padding check.
+      EXPECT_EQ(c.form == kInside, PaddingRuleBroken(tagged).empty()) << PaddingRuleBroken(tagged);
       EXPECT_TRUE(WriteWholeFile(OnDriveZ(work_ + "/tagged.exe"), tagged));
       return OnDriveZ(work_ + "/tagged.exe");
     }
@@ -162,17 +168,26 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // The flag says whether the maker's search became the default during
         // the run: set at start-up, it is 0 without a second look.
-        ReferralCase{"maker's search from the start", true, 3, true, true, "0"},
-        ReferralCase{"maker's search set during the run", true, 3, false, true, "1"},
-        ReferralCase{"another search throughout", true, 3, false, false, "0"},
-        ReferralCase{"signed without a tag", true, 0, false, true, nullptr},
-        ReferralCase{"unsigned", false, 0, false, true, nullptr},
-        ReferralCase{"src and tag at the limit", true, kMaxSrcAndTag - kSrcLength, false, false,
-                     "0"},
-        ReferralCase{"one byte past the limit", true, kMaxSrcAndTag - kSrcLength + 1, false,
-                     false, nullptr},
+        ReferralCase{"maker's search from the start", kAfter, true, 3, true, true, "0"},
+        ReferralCase{"maker's search set during the run", kAfter, true, 3, false, true, "1"},
+        ReferralCase{"another search throughout", kAfter, true, 3, false, false, "0"},
+        ReferralCase{"signed without a tag", kAfter, true, 0, false, true, nullptr},
+        ReferralCase{"unsigned", kAfter, false, 0, false, true, nullptr},
+        ReferralCase{"src and tag at the limit", kAfter, true, kMaxSrcAndTag - kSrcLength, false,
+                     false, "0"},
+        ReferralCase{"one byte past the limit", kAfter, true, kMaxSrcAndTag - kSrcLength + 1,
+                     false, false, nullptr},
         // One more than the extractor's 32768-byte buffer takes.
-        ReferralCase{"tag larger than the buffer", true, 32768, false, false, nullptr}),
+        ReferralCase{"tag larger than the buffer", kAfter, true, 32768, false, false, nullptr},
+        // The same text from a tag inside the signature.
+        ReferralCase{"inside: maker's search from the start", kInside, true, 3, true, true, "0"},
+        ReferralCase{"inside: maker's search set during the run", kInside, true, 3, false, true,
+                     "1"},
+        ReferralCase{"inside: another search throughout", kInside, true, 3, false, false, "0"},
+        ReferralCase{"inside: src and tag at the limit", kInside, true,
+                     kMaxSrcAndTag - kSrcLength, false, false, "0"},
+        ReferralCase{"inside: tag larger than the buffer", kInside, true, 32768, false, false,
+                     nullptr}),
     CaseName<ReferralCase>);
 
 }  // namespace

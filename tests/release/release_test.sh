@@ -186,8 +186,7 @@ else
 fi
 
 # The README's pipeline with the installed tool: sign the packed program,
-# verify it, tag it; a signature whose length leaves the tag no room is
-# signed again with another description, as the README says.
+# verify it, tag it (inside the signature, which takes every signature).
 if [ "$built" = 1 ]; then
   openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Outside, Inc." -days 2 \
     -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1
@@ -202,7 +201,7 @@ if [ "$built" = 1 ]; then
   check "the packed bootstrapper signs and tags" [ -n "$tagged" ]
   check "the tagged copy still verifies" \
     bash -c "osslsigncode verify -in '$work/spring.exe' -CAfile '$work/cert.pem' >/dev/null 2>&1"
-  check "show reads the tag back" same "tag (15 bytes): campaign=spring" \
+  check "show reads the tag back" same "tag (15 bytes, in the signature): campaign=spring" \
     "$("$tool" show "$work/spring.exe" | tail -n 1)"
 fi
 

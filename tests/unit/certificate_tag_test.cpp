@@ -1,13 +1,19 @@
 // Writing the installer tag into the certificate table of programs made in
-// memory, read back with the program's own tag-block parser. (Real signatures,
+// memory and of the signed fuzz seeds (osslsigncode's signatures), read back
+// with the program's own parser. (Signatures that must still verify,
 // unsigned programs and other files are tagged in tests/e2e/packed_programs.sh.)
 #include "certificate_tag.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "pe_checksum.h"
 #include "pe_headers.h"
+#include "padding_rule.h"
 #include "pe_test_program.h"
+#include "trust/signed_data_tag.h"
 
 namespace {
 
@@ -32,7 +38,7 @@ std::string SignedProgram(uint32_t blobLength, const std::string& after = std::s
 std::string Tagged(const std::string& program, const std::string& data, TagNotes* notes = nullptr) {
   std::string out, error;
   TagNotes ignored;
-  if (!WriteInstallerTag(program, data, &out, notes ? notes : &ignored, &error)) return error;
+  if (!WriteInstallerTag(program, data, TagForm::kAfterBlob, &out, notes ? notes : &ignored, &error)) return error;
   std::string read;
   return ReadInstallerTag(out, &read) == TagRead::kFound ? out : "written but not read back";
 }
@@ -99,6 +105,78 @@ TEST(CertificateTag, RefusesWhatItCannotTag) {
     const std::string result = Tagged(c.program, c.data);
     EXPECT_NE(std::string::npos, result.find(c.reason)) << result.substr(0, 200);
   }
+}
+
+std::string Seed(const char* name) {
+  std::ifstream in(std::string(FUZZ_INPUTS_DIR) + "/corpus/tag_block/" + name, std::ios::binary);
+  return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Write(const std::string& program, const std::string& data, TagForm form,
+                  TagNotes* notes) {
+  std::string out, error;
+  return WriteInstallerTag(program, data, form, &out, notes, &error) ? out : "error: " + error;
+}
+
+// Every pair of forms, tagged and then tagged again: only the second tag is
+// left in the file, the table and the checksum are exact, and only the form
+// inside the signature keeps the padding rule.
+TEST(CertificateTag, EitherFormReplacesEitherInSignedSeeds) {
+  const TagForm kIn = TagForm::kInSignature, kAfter = TagForm::kAfterBlob;
+  const struct {
+    TagForm first, second;
+  } pairs[] = {{kIn, kIn}, {kIn, kAfter}, {kAfter, kIn}, {kAfter, kAfter}};
+  for (const char* seed : {"signed_pe32.exe", "signed_pe32plus.exe"}) {
+    const std::string program = Seed(seed);
+    ASSERT_EQ("", PaddingRuleBroken(program)) << seed;
+    PeHeaders headers;
+    std::string error;
+    ASSERT_TRUE(ReadPeHeaders(program, &headers, &error)) << seed << ": " << error;
+    const PeDirectory table = headers.Directory(kDirectoryCertificates);
+    for (const auto& pair : pairs) {
+      const std::string where = std::string(seed) + ": " + TagFormText(pair.first) + ", then " +
+                                TagFormText(pair.second);
+      TagNotes notes;
+      const std::string once = Write(program, "first=gone", pair.first, &notes);
+      const std::string twice = Write(once, "second=kept", pair.second, &notes);
+      std::string data;
+      TagForm form = kAfter;
+      ASSERT_EQ(TagRead::kFound, ReadInstallerTag(twice, &data, &form)) << where;
+      EXPECT_EQ("second=kept", data) << where;
+      EXPECT_EQ(pair.second, form) << where;
+      EXPECT_TRUE(notes.replaced && notes.previousSize == 10 && notes.previousForm == pair.first)
+          << where;
+      EXPECT_EQ(std::string::npos, twice.find("first=gone")) << where;
+      EXPECT_EQ(pair.second == kIn, PaddingRuleBroken(twice).empty()) << where;
+      EXPECT_EQ(program.substr(0, headers.CheckSumAt()), twice.substr(0, headers.CheckSumAt()));
+      EXPECT_EQ(PeChecksum(twice, headers.CheckSumAt()), GetLe32(twice, headers.CheckSumAt()));
+      EXPECT_EQ(twice.size() - table.address, GetLe32(twice, headers.DirectoryAt(4) + 4)) << where;
+      EXPECT_EQ(twice.size() - table.address, GetLe32(twice, table.address)) << "dwLength";
+      // Taken out again, the certificate leaves the blob as it was signed.
+      DerElement blob;
+      ASSERT_TRUE(ReadDerElement(reinterpret_cast<const unsigned char*>(program.data()),
+                                 table.address + 8, program.size(), &blob));
+      if (pair.second == kAfter) {
+        EXPECT_EQ(program.substr(table.address + 4, blob.end - table.address - 4),
+                  twice.substr(table.address + 4, blob.end - table.address - 4))
+            << where;
+      }
+    }
+    // The longest tag takes the blob's length to three bytes.
+    TagNotes notes;
+    const std::string longest(65535, 'x');
+    const std::string tagged = Write(program, longest, kIn, &notes);
+    std::string data;
+    EXPECT_EQ(TagRead::kFound, ReadInstallerTag(tagged, &data));
+    EXPECT_TRUE(data == longest) << seed;
+    EXPECT_EQ("", PaddingRuleBroken(tagged));
+    EXPECT_EQ(0x83, static_cast<unsigned char>(tagged[table.address + 9]));
+  }
+  TagNotes notes;
+  EXPECT_EQ(
+      "error: the signature blob is not a SignedData with a certificates set that payloadtool "
+      "can read",
+      Write(SignedProgram(1000), "x", TagForm::kInSignature, &notes));
 }
 
 }  // namespace

@@ -38,12 +38,13 @@ constexpr char kSubkey[] = "SOFTWARE\\BootstrapperTests\\WebEvents";
 // A signed fixture tagged with data, written to path. The fixtures' blob
 // lengths differ; one in eight puts the tag's place on the blob's last byte,
 // which the writer refuses, so the first one it takes is used.
-void WriteTagged(const std::string& path, const std::string& data) {
+void WriteTagged(const std::string& path, const std::string& data,
+                 TagForm form = TagForm::kAfterBlob) {
   for (const SignedFixture* fixture : {&kLumenoComma, &kKorvex, &kTessaly, &kLumenoPeriod}) {
     std::string program, tagged, error;
     ASSERT_TRUE(ReadWholeFile(ModuleDirectory() + "signed\\" + fixture->file, &program));
     TagNotes notes;
-    if (!WriteInstallerTag(program, data, &tagged, &notes, &error)) continue;
+    if (!WriteInstallerTag(program, data, form, &tagged, &notes, &error)) continue;
     ASSERT_TRUE(WriteWholeFile(path, tagged));
     return;
   }
@@ -56,29 +57,31 @@ class TagExtractorTest : public testing::Test {
 };
 
 TEST_F(TagExtractorTest, SizeQueryAndCapacitiesAtAndBelowTheNeed) {
-  for (const std::string& data : {std::string(), std::string("campaign=spring&source=mail"),
-                                  std::string(256, 'x')}) {
-    SCOPED_TRACE(data.size());
-    const std::string path = dir_.path() + "sized.exe";
-    WriteTagged(path, data);
-    TagExtractor extractor;
-    ASSERT_TRUE(extractor.Open(path.c_str()));
-    const int32_t needed = static_cast<int32_t>(data.size()) + 1;
-    int32_t size = -5;
-    EXPECT_TRUE(extractor.ExtractTag(nullptr, &size));
-    EXPECT_EQ(needed, size);
-    std::vector<char> buffer(needed + 1, '#');
-    size = needed - 1;
-    if (size > 0) {
-      EXPECT_FALSE(extractor.ExtractTag(buffer.data(), &size));
-      EXPECT_EQ(needed - 1, size);
-      EXPECT_EQ('#', buffer[0]);
+  for (const TagForm form : {TagForm::kAfterBlob, TagForm::kInSignature}) {
+    for (const std::string& data : {std::string(), std::string("campaign=spring&source=mail"),
+                                    std::string(256, 'x')}) {
+      SCOPED_TRACE(TagFormText(form) + (" " + std::to_string(data.size())));
+      const std::string path = dir_.path() + "sized.exe";
+      WriteTagged(path, data, form);
+      TagExtractor extractor;
+      ASSERT_TRUE(extractor.Open(path.c_str()));
+      const int32_t needed = static_cast<int32_t>(data.size()) + 1;
+      int32_t size = -5;
+      EXPECT_TRUE(extractor.ExtractTag(nullptr, &size));
+      EXPECT_EQ(needed, size);
+      std::vector<char> buffer(needed + 1, '#');
+      size = needed - 1;
+      if (size > 0) {
+        EXPECT_FALSE(extractor.ExtractTag(buffer.data(), &size));
+        EXPECT_EQ(needed - 1, size);
+        EXPECT_EQ('#', buffer[0]);
+      }
+      size = needed;
+      EXPECT_TRUE(extractor.ExtractTag(buffer.data(), &size));
+      EXPECT_EQ(needed, size);
+      EXPECT_EQ(data, std::string(buffer.data()));
+      EXPECT_EQ('#', buffer[needed]) << "written past the terminator";
     }
-    size = needed;
-    EXPECT_TRUE(extractor.ExtractTag(buffer.data(), &size));
-    EXPECT_EQ(needed, size);
-    EXPECT_EQ(data, std::string(buffer.data()));
-    EXPECT_EQ('#', buffer[needed]) << "written past the terminator";
   }
 }
 

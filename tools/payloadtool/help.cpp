@@ -39,11 +39,14 @@ const CommandHelp kCommands[] = {
      "type, name, language and size, the version record and the tag of a signed copy.\n"
      "example:\n"
      "  payloadtool show my_setup.exe\n"},
-    {"tag", "tag IN.exe OUT.exe --data TEXT",
+    {"tag", "tag IN.exe OUT.exe --data TEXT [--after-blob]",
      "Writes OUT.exe, a copy of the signed program IN.exe that carries TEXT (up to 65,535\n"
-     "bytes) after its signature, where nothing the signature covers changes: every tagged\n"
-     "copy still verifies. Tagging a tagged program replaces its tag.\n"
-     "  --data TEXT   the tag (required), stored as it stands\n"
+     "bytes) in its signature, in an extra certificate that the signature does not cover:\n"
+     "every tagged copy still verifies, also where the padding after the signature is\n"
+     "checked strictly. Tagging a tagged program replaces its tag, in either form.\n"
+     "  --data TEXT    the tag (required), stored as it stands\n"
+     "  --after-blob   write the tag after the signature blob instead, the older form\n"
+     "                 (a strict check of the padding counts such a copy as unsigned)\n"
      "example:\n"
      "  payloadtool tag my_setup_signed.exe my_setup_spring.exe \\\n"
      "      --data \"campaign=spring&source=mail\"\n"},

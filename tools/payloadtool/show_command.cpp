@@ -12,7 +12,8 @@ namespace {
 
 void PrintTag(const std::string& program) {
   std::string tag;
-  switch (ReadInstallerTag(program, &tag)) {
+  TagForm form;
+  switch (ReadInstallerTag(program, &tag, &form)) {
     case TagRead::kUnsigned:
       printf("tag: none (not signed)\n");
       break;
@@ -20,7 +21,8 @@ void PrintTag(const std::string& program) {
       printf("tag: none\n");
       break;
     case TagRead::kFound:
-      printf("tag (%u bytes): %s\n", static_cast<unsigned>(tag.size()), PrintableText(tag).c_str());
+      printf("tag (%u bytes, %s): %s\n", static_cast<unsigned>(tag.size()), TagFormText(form),
+             PrintableText(tag).c_str());
       break;
   }
 }

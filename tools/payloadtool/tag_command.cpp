@@ -1,4 +1,4 @@
-// payloadtool tag IN.exe OUT.exe --data TEXT
+// payloadtool tag IN.exe OUT.exe --data TEXT [--after-blob]
 #include <cstdio>
 
 #include "certificate_tag.h"
@@ -9,12 +9,15 @@ int TagCommand(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   std::string data;
   bool hasData = false;
+  TagForm form = TagForm::kInSignature;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--data") {
       if (i + 1 == args.size()) return UsageError("--data needs a value");
       if (hasData) return UsageError("--data given twice");
       hasData = true;
       data = args[++i];
+    } else if (args[i] == "--after-blob") {
+      form = TagForm::kAfterBlob;
     } else if (args[i].size() > 1 && args[i][0] == '-' && args[i][1] == '-') {
       return UsageError("unknown option " + args[i]);
     } else {
@@ -29,12 +32,14 @@ int TagCommand(const std::vector<std::string>& args) {
   std::string program, tagged, error;
   if (!ReadFileBytes(in, &program, &error)) return UsageError(in + ": " + error);
   TagNotes notes;
-  if (!WriteInstallerTag(program, data, &tagged, &notes, &error))
+  if (!WriteInstallerTag(program, data, form, &tagged, &notes, &error))
     return UsageError(in + ": " + error);
   if (!WriteFileReplacing(out, tagged, &error)) return UsageError(error);
-  printf("tagged %s with %u bytes of data", out.c_str(), static_cast<unsigned>(data.size()));
+  printf("tagged %s with %u bytes of data %s", out.c_str(), static_cast<unsigned>(data.size()),
+         TagFormText(form));
   if (notes.replaced)
-    printf(" (replacing a tag of %u bytes)", static_cast<unsigned>(notes.previousSize));
+    printf(" (replacing a tag of %u bytes %s)", static_cast<unsigned>(notes.previousSize),
+           TagFormText(notes.previousForm));
   printf("\n");
   return kExitOk;
 }
