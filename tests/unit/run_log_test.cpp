@@ -51,7 +51,13 @@ TEST_F(RunLogTest, EachLineWholeWithItsTimeAndAnEllipsisWhereCut) {
                                   nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_TRUE(reader.valid()) << GetLastError();
 
+  // A second run at the same time appends its own whole lines between ours.
+  UniqueHandle other(CreateFileA(log_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_ALWAYS, 0, nullptr));
+  EXPECT_TRUE(other.valid()) << GetLastError();
   LogLine("event %u %s starts", 1u, "RUN");
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(other.get(), "9 other\r\n", 9, &written, nullptr));
   ReportError("Could not create all the directories in [%s]\n", "C:\\a");
   LogText("two\r\nlines", false);
   LogText("cut by its writer", true);
@@ -63,9 +69,11 @@ TEST_F(RunLogTest, EachLineWholeWithItsTimeAndAnEllipsisWhereCut) {
   EXPECT_FALSE(OpenRunLog(log_.c_str())) << "a second open while one is open";
 
   const std::string text = Read(log_);
-  const std::vector<std::string> lines = Lines(text);
-  ASSERT_EQ(7u, lines.size());
+  std::vector<std::string> lines = Lines(text);
+  ASSERT_EQ(8u, lines.size());
   EXPECT_EQ("event 1 RUN starts", lines[0]);
+  EXPECT_EQ("other", lines[1]);
+  lines.erase(lines.begin() + 1);
   EXPECT_EQ("Could not create all the directories in [C:\\a] ", lines[1]);
   EXPECT_EQ("two  lines", lines[2]);
   EXPECT_EQ("cut by its writer...", lines[3]);
@@ -75,7 +83,7 @@ TEST_F(RunLogTest, EachLineWholeWithItsTimeAndAnEllipsisWhereCut) {
   EXPECT_EQ("...", lines[5].substr(lines[5].size() - 3));
   // The line with its time and line end fills its buffer exactly.
   size_t start = 0;
-  for (int line = 0; line < 5; ++line) start = text.find("\r\n", start) + 2;
+  for (int line = 0; line < 6; ++line) start = text.find("\r\n", start) + 2;
   EXPECT_EQ(kRunLogLineSize, text.find("\r\n", start) + 2 - start);
   EXPECT_EQ(exact, lines[6]);
 }
