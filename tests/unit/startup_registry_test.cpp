@@ -3,11 +3,7 @@
 // touched is saved first and put back afterwards.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <regex>
-
 #include "base/process_state.h"
-#include "base/run_log.h"
 #include "base/unique_handle.h"
 #include "case_name.h"
 #include "driver/run.h"
@@ -15,7 +11,6 @@
 #include "host/browser_search.h"
 #include "registry_guard.h"
 #include "report_capture.h"
-#include "scratch_dir.h"
 
 namespace {
 
@@ -84,55 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
                     DebugCase{"multi-string 1", Bytes(REG_MULTI_SZ, std::string("1\0\0", 3)), true},
                     DebugCase{"longer than 260 bytes", Long("1"), false}),
     CaseName<DebugCase>);
-
-struct LogCase {
-  const char* what;
-  Value value;
-  std::string path;  // empty: no log
-};
-
-std::string TempPath() {
-  char path[MAX_PATH];
-  const DWORD length = GetTempPathA(sizeof path, path);
-  return std::string(path, length);
-}
-
-class LogSwitchTest : public testing::TestWithParam<LogCase> {
- protected:
-  RegistryValueGuard guard_{HKEY_LOCAL_MACHINE, "SOFTWARE", "lumenolog"};
-};
-
-TEST_P(LogSwitchTest, RootedStringPathOrTheTemporaryDirectory) {
-  const LogCase& c = GetParam();
-  Put(HKEY_LOCAL_MACHINE, "SOFTWARE", "lumenolog", c.value);
-  char path[MAX_PATH + 16];
-  memset(path, '#', sizeof path);
-  EXPECT_EQ(!c.path.empty(), ReadLogSwitch(path)) << c.what;
-  if (!c.path.empty()) {
-    EXPECT_EQ(c.path, std::string(path)) << c.what;
-  }
-  for (size_t i = MAX_PATH; i < sizeof path; ++i) ASSERT_EQ('#', path[i]) << c.what;
-}
-
-// 259 characters and the NUL: the most the 260-byte read takes.
-const std::string kLongestLogPath = "C:\\" + std::string(256, 'l');
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, LogSwitchTest,
-    testing::Values(LogCase{"missing", Absent(), ""}, LogCase{"empty string", Sz(""), ""},
-                    LogCase{"DWORD 1", Dword(1), ""},
-                    LogCase{"1 means the temporary directory", Sz("1"),
-                            TempPath() + "LumenoSetup.log"},
-                    LogCase{"a drive path", Sz("D:\\logs\\setup.log"), "D:\\logs\\setup.log"},
-                    LogCase{"a share", Sz("\\\\srv\\logs\\a.log"), "\\\\srv\\logs\\a.log"},
-                    LogCase{"a relative path", Sz("logs\\setup.log"), ""},
-                    LogCase{"1 as expandable string", Bytes(REG_EXPAND_SZ, std::string("1\0", 2)),
-                            ""},
-                    LogCase{"a path stored without its terminator",
-                            Unterminated("C:\\a.log"), "C:\\a.log"},
-                    LogCase{"259 characters", Sz(kLongestLogPath), kLongestLogPath},
-                    LogCase{"260 characters", Sz(kLongestLogPath + "l"), ""}),
-    CaseName<LogCase>);
 
 constexpr char kVersionKey[] = "SOFTWARE\\Microsoft\\Internet Explorer";
 constexpr char kScopesKey[] = "Software\\Microsoft\\Internet Explorer\\SearchScopes";
@@ -241,29 +187,6 @@ TEST(SingleInstanceMutex, NameTakenByAnotherObjectFailsWithItsReport) {
                                   kOriginalInstallerPathValue, &value));
   EXPECT_STREQ("", gCallerCmdLine) << "the run went past the mutex";
   ResetProcessState();
-}
-
-// The log is open before the first thing that can fail: the mutex.
-TEST(SingleInstanceMutex, ItsFailureIsInTheRunLog) {
-  RegistryValueGuard path(HKEY_LOCAL_MACHINE, kInstallerKeyPath, kOriginalInstallerPathValue);
-  RegistryValueGuard log(HKEY_LOCAL_MACHINE, "SOFTWARE", "lumenolog");
-  ScratchDir dir("slog");
-  const std::string file = dir.path() + "run.log";
-  Put(HKEY_LOCAL_MACHINE, "SOFTWARE", "lumenolog", Sz(file));
-  const UniqueHandle taken(CreateEventA(nullptr, TRUE, FALSE, "Lumeno2Installing"));
-  ASSERT_TRUE(taken.valid()) << GetLastError();
-  ResetProcessState();
-  EXPECT_EQ(-1, RunBootstrapper(GetModuleHandleA(nullptr), "/S"));
-  CloseRunLog();
-  ResetProcessState();
-  std::string text;
-  ASSERT_TRUE(ReadWholeFile(file, &text));
-  const std::regex expected(
-      "\\d+ \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ .+ version \\S+, process \\d+, "
-      "Windows \\d+\\.\\d+\\.\\d+, 32-bit on 64-bit: (yes|no), command line: /S\r\n"
-      "\\d+ Could not create mutex--Tarnwick already running\\?\\?\\?\r\n"
-      "\\d+ exit code -1 after \\d+ ms\r\n");
-  EXPECT_TRUE(std::regex_match(text, expected)) << text;
 }
 
 }  // namespace
