@@ -46,7 +46,6 @@ void CloseRunLog() {
   gRunLog = nullptr;
 }
 
-
 void LogText(const char* text, bool cut) {
   HANDLE log = gRunLog;
   if (!log) return;
