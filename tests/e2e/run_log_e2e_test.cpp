@@ -169,6 +169,7 @@ TEST_F(RunLogScenario, EachRunAppendsWhatItDid) {
   ASSERT_TRUE(ReadWholeFile(path, &text) && ReadWholeFile(path + ".1", &older) &&
               ReadWholeFile(inTemp, &temp));
   EXPECT_TRUE(older == over) << older.size() << " bytes in .1";
+  EXPECT_EQ(0u, first.reports.size() + second.reports.size() + third.reports.size()) << "a box";
   const size_t split = text.find("\r\n", text.find("exit code 7")) + 2;
   ExpectLogged(text.substr(0, split), first);
   ExpectLogged(text.substr(split), second);
