@@ -2,7 +2,8 @@
 # The main job: builds the default bootstrapper (the default payload and the
 # demo installer it carries) and runs it under Wine the way a user would, in
 # a fresh prefix: first a new installation, then an update over it, during
-# which the status window shows. Then reports what the runs did.
+# which the status window shows, with the run log on. Then reports what the
+# runs did.
 # On a host that cannot run 32-bit Windows programs it runs the win64 build
 # (the same sources for x86-64) under 64-bit Wine instead, and says so.
 #   DEMO_PREFIX  where the demo prefix goes (default build/demo-prefix)
@@ -57,6 +58,9 @@ wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/
 scripts/wine-prefix.sh stop "$prefix"  # the desktop is chosen when the prefix starts
 scripts/wine-prefix.sh warm "$prefix"
 
+# The run log on, in the temporary directory ("1"), for the report below.
+wine reg add 'HKLM\SOFTWARE' /v lumenolog /d 1 /f >/dev/null
+
 install_dir="$prefix/drive_c/Program Files/Korvex/Lumeno"
 # Runs the bootstrapper like a user would; prints and returns its exit code.
 run_setup() {
@@ -103,6 +107,9 @@ echo "-- the installer was called with:"
 sed 's/^/   /' "$install_dir/installer.log"
 echo "-- programs started:"
 sed 's/^/   /' "$install_dir/launches.log"
+echo "-- the run log (lumenolog = 1: LumenoSetup.log in the temporary directory):"
+run_log=$(find "$prefix/drive_c/users" -name LumenoSetup.log | head -n 1)
+if [ -n "$run_log" ]; then tr -d '\r' <"$run_log" | sed 's/^/   /'; else echo "   (none)"; fi
 if [ -n "$screenshot" ]; then
   echo "-- screenshot of the status window: $screenshot"
 else

@@ -70,6 +70,7 @@ windows_suite() (
   # A run that was interrupted may have left the fixed values the tests use.
   . scripts/wine-env.sh "$PWD/$prefix" || return 1
   wine reg delete 'HKLM\SOFTWARE' /v lumenodebug /f >/dev/null 2>&1 || true
+  wine reg delete 'HKLM\SOFTWARE' /v lumenolog /f >/dev/null 2>&1 || true
   wine reg delete 'HKLM\SOFTWARE\Korvex\Lumeno' /v OriginalInstallerPath /f >/dev/null 2>&1 || true
   wine reg delete 'HKLM\SOFTWARE\BootstrapperTests' /f >/dev/null 2>&1 || true
   wine reg delete 'HKCU\Software\BootstrapperTests' /f >/dev/null 2>&1 || true

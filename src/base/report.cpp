@@ -4,20 +4,24 @@
 #include <cstring>
 
 #include "base/process_state.h"
+#include "base/run_log.h"
 
 namespace {
 ReportObserver gReportObserver = nullptr;
 ReportObserver gPrintObserver = nullptr;
 }  // namespace
 
-void FormatBounded(char* buffer, size_t size, const char* format, va_list args) {
+bool FormatBounded(char* buffer, size_t size, const char* format, va_list args) {
 #ifdef _WIN32
-  // msvcrt's _vsnprintf neither terminates a cut text nor reports its length.
-  _vsnprintf(buffer, size - 1, format, args);
-#else
-  vsnprintf(buffer, size, format, args);
-#endif
+  // msvcrt's _vsnprintf neither terminates a cut text nor reports its length:
+  // it gives -1 for a text longer than its room.
+  const int length = _vsnprintf(buffer, size - 1, format, args);
   buffer[size - 1] = '\0';
+  return length >= 0;
+#else
+  const int length = vsnprintf(buffer, size, format, args);
+  return length >= 0 && static_cast<size_t>(length) < size;
+#endif
 }
 
 void FormatBoundedArgs(char* buffer, size_t size, const char* format, ...) {
@@ -32,9 +36,11 @@ void ReportError(const char* format, ...) {
   char message[kReportBufferSize];
   va_list args;
   va_start(args, format);
-  FormatBounded(message, sizeof message, format, args);
+  const bool whole = FormatBounded(message, sizeof message, format, args);
   va_end(args);
   if (gReportObserver) gReportObserver(message);
+  // With or without the debug switch, and before a message box can hold the run.
+  LogText(message, !whole);
   if (gDebug) ShowErrorMessage(message);
 }
 

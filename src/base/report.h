@@ -28,7 +28,8 @@ void ReportError(const char* format, ...) PRINTF_STYLE(1, 2);
 void PrintText(const char* format, ...) PRINTF_STYLE(1, 2);
 
 // Formats into buffer (size > 0), cutting what does not fit; always terminated.
-void FormatBounded(char* buffer, size_t size, const char* format, va_list args)
+// True when the whole text fitted.
+bool FormatBounded(char* buffer, size_t size, const char* format, va_list args)
     PRINTF_STYLE(3, 0);
 void FormatBoundedArgs(char* buffer, size_t size, const char* format, ...) PRINTF_STYLE(3, 4);
 

@@ -20,6 +20,9 @@ enum class SystemFunction {
   kCreateToolhelp32Snapshot,
   kProcess32First,
   kProcess32Next,
+  kIsWow64Process,  // the run log's header and its child process ids
+  kGetProcessId,
+  kGetSystemTime,
   // wintrust.dll
   kWinVerifyTrust,
   // urlmon.dll
@@ -49,6 +52,9 @@ SYSTEM_FUNCTION_SIGNATURE(kSetDefaultDllDirectories, SetDefaultDllDirectories);
 SYSTEM_FUNCTION_SIGNATURE(kCreateToolhelp32Snapshot, CreateToolhelp32Snapshot);
 SYSTEM_FUNCTION_SIGNATURE(kProcess32First, Process32First);
 SYSTEM_FUNCTION_SIGNATURE(kProcess32Next, Process32Next);
+SYSTEM_FUNCTION_SIGNATURE(kIsWow64Process, IsWow64Process);
+SYSTEM_FUNCTION_SIGNATURE(kGetProcessId, GetProcessId);
+SYSTEM_FUNCTION_SIGNATURE(kGetSystemTime, GetSystemTime);
 SYSTEM_FUNCTION_SIGNATURE(kWinVerifyTrust, WinVerifyTrust);
 SYSTEM_FUNCTION_SIGNATURE(kURLDownloadToFileA, URLDownloadToFileA);
 SYSTEM_FUNCTION_SIGNATURE(kInitCommonControlsEx, InitCommonControlsEx);

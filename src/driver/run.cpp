@@ -2,14 +2,15 @@
 
 #include "base/process_state.h"
 #include "base/report.h"
+#include "base/run_log.h"
+#include "driver/run_log_start.h"
 #include "driver/startup_registry.h"
 #include "host/browser_search.h"
 #include "payload/payload_resource.h"
 #include "payload/payload_walk.h"
 
-int RunBootstrapper(HINSTANCE module, const char* commandLineTail) {
-  gModule = module;
-
+namespace {
+int Run(HINSTANCE module, const char* commandLineTail) {
   // Held until the process ends. An existing mutex of that name is opened and
   // the run goes on: only a payload's FAILONMUTEX can stop a second copy.
   if (!CreateMutexA(nullptr, TRUE, "Lumeno2Installing")) {
@@ -41,5 +42,16 @@ int RunBootstrapper(HINSTANCE module, const char* commandLineTail) {
   DeleteTextBlock(payload);
 
   if (wrotePath) RemoveOriginalInstallerPath();
+  return exitCode;
+}
+}  // namespace
+
+int RunBootstrapper(HINSTANCE module, const char* commandLineTail) {
+  gModule = module;
+  // First of all: whatever fails from here on is in the log.
+  StartRunClock();
+  StartRunLog(module, commandLineTail);
+  const int exitCode = Run(module, commandLineTail);
+  LogLine("exit code %d after %lu ms", exitCode, RunLogMs());
   return exitCode;
 }

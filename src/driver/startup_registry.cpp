@@ -4,18 +4,51 @@
 
 #include <cstring>
 
+#include "base/path_join.h"
 #include "base/registry_key.h"
+#include "base/run_log.h"
+#include "base/string_ops.h"
+
+namespace {
+// Reads HKLM\SOFTWARE's value name into data (260 bytes, zeroed first, so
+// that a string stored without its NUL still ends within data's 261st byte
+// when the caller gives one). Its registry status; size and type as read.
+LONG ReadSoftwareValue(const char* name, BYTE* data, DWORD* size, DWORD* type) {
+  RegistryKey key;
+  if (!key.OpenForReading(HKEY_LOCAL_MACHINE, "SOFTWARE")) return ERROR_FILE_NOT_FOUND;
+  *size = MAX_PATH;
+  return RegQueryValueExA(key.get(), name, nullptr, type, data, size);
+}
+}  // namespace
 
 bool ReadDebugSwitch() {
-  RegistryKey key;
-  if (!key.OpenForReading(HKEY_LOCAL_MACHINE, "SOFTWARE")) return false;
-  BYTE data[260] = {};
-  DWORD size = sizeof data;
-  const LONG status = RegQueryValueExA(key.get(), "lumenodebug", nullptr, nullptr, data, &size);
+  BYTE data[MAX_PATH] = {};
+  DWORD size = 0;
   // The data itself must begin with '1' and its NUL: a one-byte "1" stored
   // without a terminator is not the string "1", although the zeroed buffer
   // would supply the second byte. The registry type is not examined.
-  return status == ERROR_SUCCESS && size >= 2 && data[0] == '1' && data[1] == '\0';
+  return ReadSoftwareValue("lumenodebug", data, &size, nullptr) == ERROR_SUCCESS && size >= 2 &&
+         data[0] == '1' && data[1] == '\0';
+}
+
+bool ReadLogSwitch(char* path) {
+  char data[MAX_PATH + 1] = {};
+  DWORD size = 0;
+  DWORD type = 0;
+  // A longer value fails the query: it is no path that could be followed.
+  if (ReadSoftwareValue("lumenolog", reinterpret_cast<BYTE*>(data), &size, &type) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ)
+    return false;
+  const char* file = data;
+  path[0] = '\0';
+  if (strcmp(data, "1") == 0) {
+    const DWORD length = GetTempPathA(MAX_PATH, path);
+    if (length == 0 || length >= MAX_PATH) return false;
+    file = kRunLogFileName;
+  }
+  // A cut path would be another file.
+  return AppendBounded(path, file) < MAX_PATH && IsRootedPath(path);
 }
 
 bool RecordOriginalInstallerPath() {

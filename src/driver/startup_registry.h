@@ -6,6 +6,12 @@
 // bytes '1' and NUL, the string "1" with its terminator (any type).
 bool ReadDebugSwitch();
 
+// The run log's file from the string value HKLM\SOFTWARE "lumenolog": its
+// data as a path, or for "1" LumenoSetup.log in the temporary directory.
+// False (no log) when the value is missing, empty or not a string, and when
+// the path is not rooted (IsRootedPath) or does not fit path's 260 bytes.
+bool ReadLogSwitch(char* path);
+
 // Writes OriginalInstallerPath (the program's own full path) under
 // HKLM\SOFTWARE\Korvex\Lumeno\ unless a value is there already. True when
 // this call wrote it.

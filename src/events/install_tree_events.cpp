@@ -5,6 +5,7 @@
 #include "base/path_join.h"
 #include "base/process_state.h"
 #include "base/report.h"
+#include "base/run_log.h"
 #include "events/actions.h"
 #include "events/install_path_check.h"
 #include "files/extract_file.h"
@@ -38,6 +39,7 @@ int RunAppsEvent(EventContext& event) {
   char detector[MAX_PATH] = {};
   ReadInstallerValue(event.subkey, "RunLumeno", application);
   ReadInstallerValue(event.subkey, "RunDetector", detector);
+  LogLine("RUNAPPS in %s: application [%s], detector [%s]", gInstallPath, application, detector);
   if (application[0] != '\0') RunProgram(application);
   if (detector[0] != '\0') {
     DWORD disabled = 0;
@@ -68,6 +70,7 @@ int CallerCopyEvent(EventContext& event) {
     ReportError("CALLERCOPY failed: %s %s%s", src, gInstallPath, record.Get(kFieldDst));
     return -1;
   }
+  LogLine("CALLERCOPY %s to %s", src, target);
   DeleteFileA(target);
   if (!CopyFileA(src, target, FALSE)) {
     ReportError("CALLERCOPY failed: %s %s", src, target);
@@ -99,6 +102,7 @@ int TempDeleteEvent(EventContext& event) {
     ReportError("TEMPDELETE path too long: %s", record.Get(kFieldSrc));
     return 0;
   }
+  LogLine("TEMPDELETE %s", path);
   DeleteFileA(path);
   return 0;
 }
@@ -121,6 +125,7 @@ int CopyEvent(EventContext& event) {
     ReportError("Could not create all the directories in [%s]\n", target);
     return -1;
   }
+  LogLine("COPY %s.%s to %s", name, type, target);
   if (ExtractFile(event.module, name, type, target) != 0) {
     ReportError("Cant extract %s.%s to %s", name, type, target);
     return -1;

@@ -1,5 +1,6 @@
 // CREATEMUTEX and FAILONMUTEX: named mutexes as markers between runs.
 #include "base/report.h"
+#include "base/run_log.h"
 #include "base/process_state.h"
 #include "events/actions.h"
 #include "events/status_number.h"
@@ -13,6 +14,8 @@ int CreateMutexEvent(EventContext& event) {
     ReportError("CreateMutex() failed, GetLastError()=%d", static_cast<int>(GetLastError()));
     return -1;
   }
+  LogLine("CREATEMUTEX %s: %s", record.Get(kFieldTitle),
+          GetLastError() == ERROR_ALREADY_EXISTS ? "it existed already" : "created");
   return 0;
 }
 
@@ -22,7 +25,9 @@ int CreateMutexEvent(EventContext& event) {
 int FailOnMutexEvent(EventContext& event) {
   const EventRecord& record = event.record;
   // The handle is not closed: the run ends right after.
-  if (!OpenMutexA(MUTEX_ALL_ACCESS, FALSE, record.Get(kFieldTitle))) return 0;
+  const bool found = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, record.Get(kFieldTitle)) != nullptr;
+  LogLine("FAILONMUTEX %s: %s", record.Get(kFieldTitle), found ? "it exists" : "not found");
+  if (!found) return 0;
   gLastError = ParseStatusNumber(record.Get(kFieldStatus));
   gExitCodeFromEvent = true;
   ReportError("Failing because mutex named %s exists (gLastError=%d)", record.Get(kFieldTitle),

@@ -9,6 +9,7 @@
 
 #include "base/process_state.h"
 #include "base/report.h"
+#include "base/run_log.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"
 #include "events/install_path_check.h"
@@ -48,6 +49,7 @@ bool TryServiceLaunch(const EventContext& event, const TempExeName& temp, const 
   if (InstallPathRootAccepted(event.rootkey) && IsRegKeyMissing(event.subkey)) return false;
   if (!strstr(gCallerCmdLine, "/S")) return false;
   if (!strstr(gCallerCmdLine, "/L")) *statusEvent = StartStatusWindow(event.module);
+  LogLine("RUN starts %s through the update service", temp.path);
   BeforeHeldProgramStart(temp.path);
   return LaunchViaUpdateService(temp.path, parameters);
 }
@@ -65,6 +67,7 @@ int ShellLaunch(const TempExeName& temp, const char* parameters, UniqueHandle* h
   request.lpParameters = parameters;
   request.lpDirectory = temp.directory;
   request.nShow = SW_SHOW;
+  LogLine("RUN starts %s through the shell", temp.path);
   BeforeHeldProgramStart(temp.path);
   const BOOL started = ShellExecuteExA(&request);
   held->Close();
@@ -121,11 +124,14 @@ int RunEvent(EventContext& event) {
     return -1;
   }
   ResourceBytes resource = {};
+  const unsigned long extracting = RunLogMs();
   if (ExtractFile(event.module, name, type, temp.path, &resource) != 0) {
     ReportError("Cant extract %s.%s", name, type);
     EXEFileDelete(temp.path);
     return -1;
   }
+  LogLine("RUN extracted %s.%s, %lu bytes, to %s in %lu ms", name, type, resource.size, temp.path,
+          RunLogMs() - extracting);
   // From the end of its extraction until its last start (through the
   // service and, should that fail, through the shell) nobody else may
   // replace the program: the service runs it with more rights than ours.

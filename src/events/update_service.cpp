@@ -4,8 +4,10 @@
 #include "base/ansi_bstr.h"
 #include "base/out_of_memory.h"
 #include "base/report.h"
+#include "base/run_log.h"
 #include "base/system_functions.h"
 #include "base/unique_handle.h"
+#include "events/program_exit.h"
 
 namespace {
 // Negative values are pseudo-handles (-1 is this very process): never a
@@ -16,9 +18,14 @@ bool IsPseudoHandle(ULONG_PTR value) { return static_cast<LONG_PTR>(value) < 0; 
 // on every path (a value that is no handle at all fails to close harmlessly).
 // True when the process ended with 0.
 bool WaitForExitCodeZero(UniqueHandle process) {
+  const unsigned long id = ProcessIdOf(process.get());
+  LogLine("the update service started process %lu, waiting for it", id);
+  const unsigned long started = RunLogMs();
   if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) return false;
   DWORD exitCode = 0;
-  return GetExitCodeProcess(process.get(), &exitCode) && exitCode == 0;
+  if (!GetExitCodeProcess(process.get(), &exitCode)) return false;
+  LogProcessExit(id, exitCode, started);
+  return exitCode == 0;
 }
 }  // namespace
 
@@ -32,6 +39,7 @@ bool RunViaUpdateService(const char* programPath, const char* parameters,
   ULONG_PTR processHandle = 0;
   const HRESULT result = service->RunProgram(program.get(), programParameters.get(),
                                              GetCurrentProcessId(), &processHandle);
+  LogLine("the update service's RunProgram gave 0x%08lx", static_cast<unsigned long>(result));
   // On a failing result the handle is undefined and is not touched.
   if (FAILED(result) || processHandle == 0 || IsPseudoHandle(processHandle)) return false;
   return WaitForExitCodeZero(UniqueHandle(reinterpret_cast<HANDLE>(processHandle)));
@@ -54,6 +62,7 @@ bool LaunchViaUpdateService(const char* programPath, const char* parameters) {
                        : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
   bool ranViaService = false;
   if (FAILED(created) || !service) {
+    LogLine("the update service could not be created: 0x%08lx", static_cast<unsigned long>(created));
     ReportError("CUpdateService unavailable");
     service = nullptr;
   } else {

@@ -11,6 +11,7 @@
 
 #include "base/process_state.h"
 #include "base/report.h"
+#include "base/run_log.h"
 #include "base/system_functions.h"
 #include "base/unique_handle.h"
 #include "download/download_dialog.h"
@@ -80,6 +81,8 @@ int UrlRunEvent(EventContext& event) {
   DownloadRequest request{record.Get(kFieldSrc), target.path,   record.Get(kFieldTitle),
                           record.Get(kFieldStatus), nullptr,    {0},
                           nullptr};
+  LogLine("URLRUN downloads %s to %s", request.address, target.path);
+  const unsigned long downloading = RunLogMs();
   if (Download(event, &request) == -1) {
     ReportError("DOWNLOAD CANCELED OR ENCOUNTERED ERROR");
     DeleteFileA(target.path);  // a dialog that could not be made may leave nothing to delete
@@ -89,6 +92,9 @@ int UrlRunEvent(EventContext& event) {
   // Held from before the publisher check until the program has started; a
   // file that cannot be held cannot be vouched for either.
   UniqueHandle held(HoldProgramFile(target.path));
+  LARGE_INTEGER received = {};
+  if (held) GetFileSizeEx(held.get(), &received);
+  LogLine("URLRUN received %I64d bytes in %lu ms", received.QuadPart, RunLogMs() - downloading);
   if (!held || !IsAcceptedPublisher(target.path)) {
     ReportError("%s is not authenticated", target.path);
     held.Close();
@@ -105,6 +111,7 @@ int UrlRunEvent(EventContext& event) {
   launch.lpParameters = record.Flag(kFieldCmdline) ? gCallerCmdLine : record.Get(kFieldCmdline);
   launch.lpDirectory = target.directory;
   launch.nShow = SW_SHOW;
+  LogLine("URLRUN starts %s", target.path);
   const BOOL started = ShellExecuteExA(&launch);
   held.Close();
   if (!started) {

@@ -10,6 +10,7 @@
 
 #include "base/process_state.h"
 #include "base/report.h"
+#include "base/run_log.h"
 #include "download/bounded_download.h"
 #include "events/actions.h"
 #include "files/reserved_temp_name.h"
@@ -33,7 +34,10 @@ int DownloadAndDiscard(const char* src, const char* type) {
     ReportError("%s - no temporary file for the answer", type);
     return 0;
   }
+  const unsigned long started = RunLogMs();
   const HRESULT result = DownloadWithin(src, path, kWebRequestLimitMs);
+  LogLine("%s %s: 0x%08lx after %lu ms", type, src, static_cast<unsigned long>(result),
+          RunLogMs() - started);
   if (result != S_OK)
     ReportError("%s - URLDownloadToFile(%s) failed, %d", type, src, static_cast<int>(result));
   if (!DeleteFileA(path))
@@ -63,7 +67,10 @@ int FirstUrlHitEvent(EventContext& event) {
 
 int UrlVisitEvent(EventContext& event) {
   // Whether a browser opens it does not count; nothing waits for it.
-  ShellExecuteA(nullptr, "open", event.record.Get(kFieldSrc), nullptr, nullptr, SW_SHOW);
+  const char* src = event.record.Get(kFieldSrc);
+  const INT_PTR shell = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(nullptr, "open", src, nullptr, nullptr, SW_SHOW));
+  LogLine("URLVISIT %s: the shell answered %d", src, static_cast<int>(shell));
   return 0;
 }
 
@@ -90,6 +97,7 @@ int SetReferralUrlEvent(EventContext& event) {
     return 0;
   }
   FormatBoundedArgs(referral, sizeof referral, kReferralFormat, src, tag, ieconv);
+  LogLine("SETREFERRALURL records %s", referral);
   SetReferralPing(referral);
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "base/ansi_bstr.h"
 #include "base/out_of_memory.h"
+#include "base/run_log.h"
 #include "base/system_functions.h"
 
 const wchar_t* const kAcceptedPublishers[kAcceptedPublisherCount] = {
@@ -20,6 +21,10 @@ constexpr DWORD kTrustDataSize = offsetof(WINTRUST_DATA, dwUIContext) + sizeof(D
 static_assert(kTrustDataSize == 48, "WINTRUST_DATA up to dwUIContext");
 static_assert(sizeof(WINTRUST_FILE_INFO) == 16, "WINTRUST_FILE_INFO");
 #endif
+
+// What the last pass found, for the run log's line on a refused file.
+LONG gLastTrust = 0;
+int gLastNameMatch = 0;
 
 // The platform's verdict on the file's embedded signature: 0 when valid.
 LONG VerifyTrust(const wchar_t* path) {
@@ -44,19 +49,30 @@ bool VerifySignerName(const char* path, const wchar_t* acceptedName) {
   BSTR widePath = AnsiToBstr(path);
   if (path && !widePath) RaiseOutOfMemory();
   BstrHolder release(widePath);
-  if (VerifyTrust(widePath) != 0) return false;
+  gLastNameMatch = 0;
+  gLastTrust = VerifyTrust(widePath);
+  if (gLastTrust != 0) return false;
   // Loaded for this pass only, by full path from the system directory.
   HMODULE crypt32 = LoadSystemLibrary("crypt32.dll");
   // Without Crypt32 the name cannot be read: the verification alone decides.
   if (!crypt32) return true;
   const int result = MatchSignerName(crypt32, widePath, acceptedName);
+  gLastNameMatch = result;
   FreeLibrary(crypt32);
   return result == 0;
 }
 
 int AcceptedPublisherPass(const char* path) {
-  for (int pass = 0; pass < kAcceptedPublisherCount; ++pass)
-    if (VerifySignerName(path, kAcceptedPublishers[pass])) return pass + 1;
+  for (int pass = 0; pass < kAcceptedPublisherCount; ++pass) {
+    if (VerifySignerName(path, kAcceptedPublishers[pass])) {
+      LogLine("publisher check: signed by %ls", kAcceptedPublishers[pass]);
+      return pass + 1;
+    }
+  }
+  // A signer name check of -1: the signature is valid, its signer none of
+  // the accepted publishers.
+  LogLine("publisher check refused it: WinVerifyTrust gave 0x%08lx, signer name check %d",
+          static_cast<unsigned long>(gLastTrust), gLastNameMatch);
   return 0;
 }
 

@@ -34,6 +34,8 @@ check "installer got the caller command line with /CALLER" \
 check "the application started once per run" test "$(grep -c 'Lumeno2.exe started' "$dir/launches.log")" = 2
 check "the detector started once per run" \
   test "$(grep -c 'LumenoMediaDetector.exe started' "$dir/launches.log")" = 2
+check "the run log holds both runs, each to its end" \
+  test "$(grep -c '^   [0-9]* exit code 0 after [0-9]* ms$' "$out")" = 2
 check "OriginalInstallerPath removed after the runs" bash -c "! grep -q OriginalInstallerPath '$out'"
 if grep -q 'no screenshot' "$out"; then
   echo "note: no screenshot (X tools missing)"

@@ -49,6 +49,6 @@ set_tests_properties(files_tmpfs_drive_cleanup PROPERTIES FIXTURES_CLEANUP files
 add_wine_gtest(files_disk_full_tests
   SOURCES disk_full_test.cpp
   RESOURCES ${FILES_TEST_DATA}/disk_full_test.rc
-  LIBS product files_test_helpers
+  LIBS product files_test_helpers LOCK tmpfs_drive
   PROPERTIES FIXTURES_REQUIRED files_tmpfs_drive)
 add_dependencies(files_disk_full_tests loopback_server)

@@ -47,4 +47,21 @@ TEST(JoinPath, HeadAloneTooLong) {
   EXPECT_TRUE(b.GuardIntact());
 }
 
+// Only a path from a fixed root is followed: one that depends on the current
+// directory or drive could land anywhere, a device name is no file.
+TEST(IsRootedPath, DriveLetterOrShareOnly) {
+  const struct {
+    const char* path;
+    bool rooted;
+  } cases[] = {
+      {"C:\\logs\\setup.log", true},  {"z:\\a", true},       {"C:\\", true},
+      {"\\\\server\\share\\a.log", true},
+      {"setup.log", false},          {"logs\\setup.log", false}, {"\\setup.log", false},
+      {"C:setup.log", false},        {"C:/logs/setup.log", false}, {"1:\\a", false},
+      {"\\\\.\\COM1", false},         {"\\\\?\\C:\\a.log", false},  {"\\\\", false},
+      {"\\\\\\a", false},             {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.rooted, IsRootedPath(c.path)) << c.path;
+}
+
 }  // namespace
