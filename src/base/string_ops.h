@@ -1,8 +1,11 @@
 #pragma once
 #include <cstddef>
 
-// Size of the fixed path, registry-string and tag-name buffers.
+// Size of the fixed path, registry-string and tag-name buffers: the
+// platform's MAX_PATH.
 constexpr size_t kPathBufferSize = 260;
+// The buffer functions take by reference, so that the compiler checks its size.
+using PathBuffer = char[kPathBufferSize];
 
 // The longest directory GetTempFileNameA takes (as documented): the name it
 // makes needs a backslash, a three-letter prefix, up to four hex digits,

@@ -5,6 +5,7 @@
 
 #include "base/report.h"
 #include "base/system_functions.h"
+#include "base/unique_handle.h"
 #include "download/bsc_progress.h"
 #include "download/download_job.h"
 
@@ -135,6 +136,7 @@ bool DownloadEndedOrStalled(const DownloadJob* job) {
 }
 
 HRESULT FinishDownload(DownloadJob* job) {
+  const UniqueHandle thread(job->thread);  // closed once the job is let go of
   bool ended = WaitForSingleObject(job->thread, 0) == WAIT_OBJECT_0;
   if (!ended) {
     job->stopRequested = true;
@@ -146,7 +148,6 @@ HRESULT FinishDownload(DownloadJob* job) {
   if (result == E_ABORT && job->request->cancel.load(std::memory_order_relaxed) == 1 &&
       !job->abortReported)
     ReportError("ABORT");
-  CloseHandle(job->thread);
   Release(job);
   return result;
 }

@@ -1,9 +1,21 @@
 #pragma once
 #include <windows.h>
 
+#include "base/unique_handle.h"
+#include "events/actions.h"
+
+class TempProgram;
+
 // Waits without a time limit for a program that RUN or URLRUN started, reads
-// its exit code and closes its process handle. False, after reporting
-// "WaitForSingleObject failed", "GetExitCodeProcess failed" or
-// "CloseHandle() failed, GetLastError()=<error>", when a step fails; the
-// handle is closed on every path but the last.
-bool WaitForProgramExit(HANDLE process, DWORD* exitCode);
+// its exit code and closes its process handle, on every path. False, after
+// reporting the step that failed (the wait, the exit code, the close).
+bool WaitForProgramExit(UniqueHandle process, DWORD* exitCode);
+
+// The last start of RUN's and URLRUN's program: starts the held program
+// through the shell in its own directory, lets go of the hold once the shell
+// has started it (or refused to), waits for it, calls afterEnd (when given)
+// once the wait is over whatever it found, judges the exit code and then
+// requires the install path. 0 when the program exited with 0 and the
+// install path was read; -1 after reporting the failure otherwise.
+int RunHeldProgram(const EventContext& event, TempProgram& program, const char* parameters,
+                   void (*afterEnd)(const char* path));

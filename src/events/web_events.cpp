@@ -12,7 +12,7 @@
 #include "base/report.h"
 #include "download/bounded_download.h"
 #include "events/actions.h"
-#include "files/reserved_temp_name.h"
+#include "files/temp_program.h"
 #include "host/browser_search.h"
 #include "host/referral_ping.h"
 #include "host/registry_lookups.h"

@@ -22,3 +22,19 @@ bool CreatePathDirectories(const char* path) {
   }
   return true;
 }
+
+DWORD ReadTempDirectory(PathBuffer& directory) {
+  const DWORD length = GetTempPathA(sizeof directory, directory);
+  if (length == 0 || length >= sizeof directory) {
+    if (length != 0) SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    directory[0] = '\0';
+    return 0;
+  }
+  return length;
+}
+
+DWORD ReadOwnPath(char* path, DWORD size) {
+  const DWORD length = GetModuleFileNameA(nullptr, path, size);
+  if (length == 0 || length >= size) return 0;
+  return length;
+}

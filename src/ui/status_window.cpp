@@ -72,9 +72,9 @@ DWORD WINAPI StatusWindowThread(LPVOID parameter) {
   return result;
 }
 
-HANDLE StartStatusWindow(HMODULE module) {
+UniqueHandle StartStatusWindow(HMODULE module) {
   UniqueHandle statusEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-  if (!statusEvent) return nullptr;
+  if (!statusEvent) return UniqueHandle();
   ResetEvent(statusEvent.get());
 
   // The caller closes its handle right after signalling, possibly before the
@@ -83,21 +83,19 @@ HANDLE StartStatusWindow(HMODULE module) {
   const HANDLE self = GetCurrentProcess();
   if (!DuplicateHandle(self, statusEvent.get(), self, threadEvent.receive(), 0, FALSE,
                        DUPLICATE_SAME_ACCESS))
-    return nullptr;
+    return UniqueHandle();
   StatusWindowOrder* order = static_cast<StatusWindowOrder*>(malloc(sizeof(StatusWindowOrder)));
-  if (!order) return nullptr;
+  if (!order) return UniqueHandle();
   *order = StatusWindowOrder{module, threadEvent.get()};
   const UniqueHandle thread(CreateThread(nullptr, 0, StatusWindowThread, order, 0, nullptr));
   if (!thread) {
     free(order);
-    return nullptr;
+    return UniqueHandle();
   }
   threadEvent.release();  // the thread's now
-  return statusEvent.release();
+  return statusEvent;
 }
 
-void EndStatusWindow(HANDLE statusEvent) {
-  if (!statusEvent) return;
-  SetEvent(statusEvent);
-  CloseHandle(statusEvent);
+void EndStatusWindow(UniqueHandle statusEvent) {
+  if (statusEvent) SetEvent(statusEvent.get());
 }

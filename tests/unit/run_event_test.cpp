@@ -15,7 +15,7 @@
 #include "base/process_state.h"
 #include "child_program/child_orders.h"
 #include "events/dispatch.h"
-#include "files/held_program.h"
+#include "files/temp_program.h"
 #include "held_file.h"
 #include "process.h"
 #include "registry_guard.h"

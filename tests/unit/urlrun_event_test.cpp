@@ -23,7 +23,7 @@
 #include "download/download_engine.h"
 #include "events/dispatch.h"
 #include "events/program_exit.h"
-#include "files/held_program.h"
+#include "files/temp_program.h"
 #include "held_file.h"
 #include "loopback_server.h"
 #include "process.h"
@@ -477,7 +477,7 @@ TEST_P(ProgramExit, ReportsTheFailingStep) {
   gReports.clear();
   SetReportObserver(RecordReport);
   DWORD exitCode = 0xdeadbeef;
-  const bool ended = WaitForProgramExit(handle, &exitCode);
+  const bool ended = WaitForProgramExit(UniqueHandle(handle), &exitCode);
   SetReportObserver(nullptr);
   EXPECT_EQ(c.report == nullptr, ended);
   Messages reports;
@@ -508,7 +508,7 @@ TEST(ProgramExitWithoutHandle, ReportsTheFailedWait) {
   gReports.clear();
   SetReportObserver(RecordReport);
   DWORD exitCode = 0;
-  EXPECT_FALSE(WaitForProgramExit(nullptr, &exitCode));
+  EXPECT_FALSE(WaitForProgramExit(UniqueHandle(), &exitCode));
   SetReportObserver(nullptr);
   ASSERT_EQ(1u, gReports.size());
   EXPECT_EQ("WaitForSingleObject failed", gReports[0].text);
