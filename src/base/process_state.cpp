@@ -6,7 +6,7 @@ HINSTANCE gModule = nullptr;
 unsigned char gDebug = 0;
 unsigned char gBrowserSearch = 0;
 const char* gCallerCmdLine = "";
-char gInstallPath[260] = {};
+PathBuffer gInstallPath = {};
 int gLastError = 0;
 bool gExitCodeFromEvent = false;
 

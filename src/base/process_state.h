@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 
+#include "base/string_ops.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -14,7 +16,7 @@ extern HINSTANCE gModule;           // the program's own module
 extern unsigned char gDebug;        // 1: failure messages are shown in message boxes
 extern unsigned char gBrowserSearch;  // the maker's search was the default at start-up
 extern const char* gCallerCmdLine;  // command-line tail, possibly extended with /CALLER
-extern char gInstallPath[260];      // install directory with a trailing backslash, or empty
+extern PathBuffer gInstallPath;      // install directory with a trailing backslash, or empty
 extern int gLastError;              // exit code stored by FAILONMUTEX
 extern bool gExitCodeFromEvent;     // true once FAILONMUTEX stored gLastError
 

@@ -81,6 +81,10 @@ HMODULE LoadSystemLibrary(const char* name);
 // where the loader has it, else LOAD_WITH_ALTERED_SEARCH_PATH.
 DWORD SystemLibraryLoadFlags();
 
+// The result a call gives when the system library it needs is missing:
+// HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND).
+constexpr HRESULT kSystemLibraryMissing = static_cast<HRESULT>(0x8007007E);
+
 // One look-up as the table makes it, without keeping anything: whether the
 // system directory's DLL library has the function name.
 bool SystemLibraryHas(const char* library, const char* name);

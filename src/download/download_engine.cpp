@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr HRESULT kNoUrlLibrary = static_cast<HRESULT>(0x8007007E);  // from ERROR_MOD_NOT_FOUND
-
 struct Timing {
   DWORD stallLimitMs;
   DWORD abortGraceMs;
@@ -105,7 +103,7 @@ DownloadJob* StartDownload(DownloadRequest* request, bool ownApartment,
   failure->threadNotCreated = false;
   failure->result = E_INVALIDARG;
   if (!request->targetPath || !request->targetPath[0]) return nullptr;
-  failure->result = kNoUrlLibrary;
+  failure->result = kSystemLibraryMissing;
   const auto download = GetSystemFunction<SystemFunction::kURLDownloadToFileA>();
   // Resolved here: the table is not filled from two threads.
   const auto comInitialize =

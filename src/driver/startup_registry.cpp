@@ -5,11 +5,13 @@
 #include <cstring>
 
 #include "base/registry_key.h"
+#include "base/string_ops.h"
+#include "files/path_directories.h"
 
 bool ReadDebugSwitch() {
   RegistryKey key;
   if (!key.OpenForReading(HKEY_LOCAL_MACHINE, "SOFTWARE")) return false;
-  BYTE data[260] = {};
+  BYTE data[kPathBufferSize] = {};
   DWORD size = sizeof data;
   const LONG status = RegQueryValueExA(key.get(), "lumenodebug", nullptr, nullptr, data, &size);
   // The data itself must begin with '1' and its NUL: a one-byte "1" stored
@@ -22,15 +24,14 @@ bool RecordOriginalInstallerPath() {
   RegistryKey key;
   if (key.Create(HKEY_LOCAL_MACHINE, kInstallerKeyPath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
     return false;
-  char existing[260];
+  char existing[kPathBufferSize];
   DWORD size = sizeof existing;
   if (RegQueryValueExA(key.get(), kOriginalInstallerPathValue, nullptr, nullptr,
                        reinterpret_cast<BYTE*>(existing), &size) == ERROR_SUCCESS)
     return false;
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  // A cut path would name another file: write only a whole one.
-  if (length == 0 || length >= sizeof path) return false;
+  PathBuffer path;
+  const DWORD length = ReadOwnPath(path);
+  if (length == 0) return false;
   return RegSetValueExA(key.get(), kOriginalInstallerPathValue, 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(path), length + 1) == ERROR_SUCCESS;
 }

@@ -7,18 +7,17 @@
 #include "base/report.h"
 
 bool ComposeCallerCommandLine(const char* current, const char* programPath, char* buffer) {
-  static const char kMarker[] = "/CALLER \"";
   const size_t currentLength = strlen(current);
   const size_t separator = currentLength > 0 ? 1 : 0;
   const size_t pathLength = strlen(programPath);
-  const size_t total = currentLength + separator + (sizeof kMarker - 1) + pathLength + 1;
+  const size_t total = currentLength + separator + (sizeof kCallerMarker - 1) + pathLength + 1;
   if (total >= kCallerCommandLineSize) return false;
   char* out = buffer;
   memcpy(out, current, currentLength);
   out += currentLength;
   if (separator) *out++ = ' ';
-  memcpy(out, kMarker, sizeof kMarker - 1);
-  out += sizeof kMarker - 1;
+  memcpy(out, kCallerMarker, sizeof kCallerMarker - 1);
+  out += sizeof kCallerMarker - 1;
   memcpy(out, programPath, pathLength);
   out += pathLength;
   *out++ = '"';
@@ -35,7 +34,7 @@ bool ExtendCallerCommandLine(const char* programPath) {
   }
   if (!ComposeCallerCommandLine(gCallerCmdLine, programPath, buffer)) {
     free(buffer);
-    ReportError("Caller command line too long to add /CALLER \"%s\"", programPath);
+    ReportError("Caller command line too long to add %s%s\"", kCallerMarker, programPath);
     return false;
   }
   // The previous text is not released: it is the runtime's command line or an

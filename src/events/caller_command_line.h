@@ -1,6 +1,9 @@
 #pragma once
 #include <cstddef>
 
+// What precedes the caller's path in the caller command line.
+constexpr char kCallerMarker[] = "/CALLER \"";
+
 // Size of the buffer that holds an extended caller command line.
 constexpr size_t kCallerCommandLineSize = 2048;
 

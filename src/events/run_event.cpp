@@ -26,7 +26,7 @@
 namespace {
 
 // Adds /CALLER "<own path>" to the caller command line. A path that cannot be
-// read, or does not fit its 260 bytes, is refused rather than passed on cut:
+// read, or does not fit its buffer, is refused rather than passed on cut:
 // the called program would take another file for its caller.
 bool ExtendWithOwnPath() {
   PathBuffer ownPath;

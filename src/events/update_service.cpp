@@ -51,7 +51,7 @@ bool LaunchViaUpdateService(const char* programPath, const char* parameters) {
       coCreateInstance ? coCreateInstance(kUpdateServiceClassId, nullptr, CLSCTX_LOCAL_SERVER,
                                           kUpdateServiceInterfaceId,
                                           reinterpret_cast<void**>(&service))
-                       : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+                       : kSystemLibraryMissing;
   bool ranViaService = false;
   if (FAILED(created) || !service) {
     ReportError("CUpdateService unavailable");

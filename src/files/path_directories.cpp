@@ -6,6 +6,8 @@
 
 #include "base/string_ops.h"
 
+static_assert(kPathBufferSize == MAX_PATH, "one name for the platform's path limit");
+
 bool CreatePathDirectories(const char* path) {
   if (!path) return false;
   const size_t length = strlen(path);
