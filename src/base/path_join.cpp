@@ -2,7 +2,7 @@
 
 #include "base/string_ops.h"
 
-bool JoinPath(char* buffer, const char* head, const char* tail) {
+bool JoinPath(PathBuffer& buffer, const char* head, const char* tail) {
   buffer[0] = '\0';
   if (AppendBounded(buffer, head) >= kPathBufferSize || AppendBounded(buffer, tail) >= kPathBufferSize) {
     buffer[0] = '\0';

@@ -15,7 +15,7 @@ void TrimWhitespace(char* text) {
   if (lead > 0) memmove(text, text + lead, length - lead + 1);
 }
 
-size_t AppendBounded(char* buffer, const char* suffix) {
+size_t AppendBounded(PathBuffer& buffer, const char* suffix) {
   const size_t suffixLength = strlen(suffix);
   const void* nul = memchr(buffer, '\0', kPathBufferSize);
   if (!nul) return kPathBufferSize + suffixLength;

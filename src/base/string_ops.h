@@ -17,7 +17,7 @@ constexpr size_t kTempFileDirectoryMax = kPathBufferSize - 14;
 // string, in place (the trailing ones first). A null string is left alone.
 void TrimWhitespace(char* text);
 
-// Appends suffix to the string in a 260-byte buffer, never writing past it.
-// Returns the length the joined string would have had: 260 or more means the
+// Appends suffix to the string in buffer, never writing past it. Returns the
+// length the joined string would have had: kPathBufferSize or more means the
 // suffix was cut (or the buffer held no NUL and nothing was written).
-size_t AppendBounded(char* buffer, const char* suffix);
+size_t AppendBounded(PathBuffer& buffer, const char* suffix);

@@ -6,7 +6,8 @@
 #include "base/process_state.h"
 #include "base/report.h"
 
-bool ComposeCallerCommandLine(const char* current, const char* programPath, char* buffer) {
+bool ComposeCallerCommandLine(const char* current, const char* programPath,
+                              CallerCommandLine& buffer) {
   const size_t currentLength = strlen(current);
   const size_t separator = currentLength > 0 ? 1 : 0;
   const size_t pathLength = strlen(programPath);
@@ -26,19 +27,19 @@ bool ComposeCallerCommandLine(const char* current, const char* programPath, char
 }
 
 bool ExtendCallerCommandLine(const char* programPath) {
-  char* buffer = static_cast<char*>(calloc(kCallerCommandLineSize, 1));
+  auto* buffer = static_cast<CallerCommandLine*>(calloc(1, sizeof(CallerCommandLine)));
   if (!buffer) {
     ReportError("ExtendCallerCommandLine - out of memory for %u bytes",
                 static_cast<unsigned>(kCallerCommandLineSize));
     return false;
   }
-  if (!ComposeCallerCommandLine(gCallerCmdLine, programPath, buffer)) {
+  if (!ComposeCallerCommandLine(gCallerCmdLine, programPath, *buffer)) {
     free(buffer);
     ReportError("Caller command line too long to add %s%s\"", kCallerMarker, programPath);
     return false;
   }
   // The previous text is not released: it is the runtime's command line or an
   // earlier extension that someone may still point at.
-  gCallerCmdLine = buffer;
+  gCallerCmdLine = *buffer;
   return true;
 }

@@ -6,6 +6,7 @@ constexpr char kCallerMarker[] = "/CALLER \"";
 
 // Size of the buffer that holds an extended caller command line.
 constexpr size_t kCallerCommandLineSize = 2048;
+using CallerCommandLine = char[kCallerCommandLineSize];
 
 // Appends ' /CALLER "<programPath>"' to the caller command line (no leading
 // space when it was empty) in a new 2048-byte buffer that becomes the caller
@@ -16,5 +17,6 @@ constexpr size_t kCallerCommandLineSize = 2048;
 bool ExtendCallerCommandLine(const char* programPath);
 
 // The text the extension would produce from current and programPath, written
-// into buffer (kCallerCommandLineSize bytes); false when it does not fit.
-bool ComposeCallerCommandLine(const char* current, const char* programPath, char* buffer);
+// into buffer; false when it does not fit.
+bool ComposeCallerCommandLine(const char* current, const char* programPath,
+                              CallerCommandLine& buffer);

@@ -84,9 +84,9 @@ int CallerCopyEvent(EventContext& event) {
 int TempDeleteEvent(EventContext& event) {
   const EventRecord& record = event.record;
   PathBuffer directory;
-  if (!ReadTempDirectory(directory)) {
-    ReportError("TEMPDELETE - GetTempPath failed, GetLastError()=%d",
-                static_cast<int>(GetLastError()));
+  const DWORD error = ReadTempDirectory(directory);
+  if (error != ERROR_SUCCESS) {
+    ReportError("TEMPDELETE - GetTempPath failed, GetLastError()=%d", static_cast<int>(error));
     return 0;
   }
   PathBuffer path;

@@ -27,12 +27,10 @@ bool CreatePathDirectories(const char* path) {
 
 DWORD ReadTempDirectory(PathBuffer& directory) {
   const DWORD length = GetTempPathA(sizeof directory, directory);
-  if (length == 0 || length >= sizeof directory) {
-    if (length != 0) SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    directory[0] = '\0';
-    return 0;
-  }
-  return length;
+  if (length != 0 && length < sizeof directory) return ERROR_SUCCESS;
+  const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+  directory[0] = '\0';
+  return error;
 }
 
 DWORD ReadOwnPath(char* path, DWORD size) {

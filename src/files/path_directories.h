@@ -11,10 +11,10 @@
 bool CreatePathDirectories(const char* path);
 
 // Reads the temporary directory (with its trailing backslash) into
-// directory. Its length; 0 when there is none or it does not fit (the
-// platform then gives the size it needs and leaves the buffer untouched):
-// directory is then empty and GetLastError() tells why,
-// ERROR_INSUFFICIENT_BUFFER for a directory too long.
+// directory. ERROR_SUCCESS, or why there is none, with directory empty: the
+// platform's error, or ERROR_INSUFFICIENT_BUFFER for a directory that does
+// not fit (the platform then gives the size it needs and leaves the buffer
+// untouched).
 DWORD ReadTempDirectory(PathBuffer& directory);
 
 // Reads this program's own path into path. Its length; 0 when it cannot be

@@ -59,7 +59,8 @@ unsigned MakeRandomEXEName(PathBuffer& path, const char* directory) {
 }
 
 int MakeTempEXEName(TempExeName* name) {
-  if (!ReadTempDirectory(name->directory) || MakeRandomEXEName(name->path, name->directory) == 0) {
+  if (ReadTempDirectory(name->directory) != ERROR_SUCCESS ||
+      MakeRandomEXEName(name->path, name->directory) == 0) {
     ReportError("GetTempPath failed");
     return -1;
   }
@@ -68,8 +69,7 @@ int MakeTempEXEName(TempExeName* name) {
 
 bool ReserveTempFileName(PathBuffer& directory, PathBuffer& name) {
   name[0] = '\0';
-  const DWORD length = ReadTempDirectory(directory);
-  if (length == 0 || length > kTempFileDirectoryMax) {
+  if (ReadTempDirectory(directory) != ERROR_SUCCESS || strlen(directory) > kTempFileDirectoryMax) {
     directory[0] = '\0';  // not "" for GetTempFileNameA: that is the current directory
     return false;
   }

@@ -20,8 +20,8 @@ bool UserValueEquals(const char* keyPath, const char* valueName, const char* exp
 }
 }  // namespace
 
-LONG ReadRegString(HKEY key, const char* valueName, char* buffer) {
-  DWORD size = 260;
+LONG ReadRegString(HKEY key, const char* valueName, PathBuffer& buffer) {
+  DWORD size = sizeof buffer;
   return RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
                           &size);
 }

@@ -4,7 +4,7 @@
 
 #include "base/string_ops.h"
 
-bool QueryRegistryText(HKEY key, const char* valueName, char* buffer) {
+bool QueryRegistryText(HKEY key, const char* valueName, PathBuffer& buffer) {
   DWORD size = kPathBufferSize;
   if (RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
       ERROR_SUCCESS)
