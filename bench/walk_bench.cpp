@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/report.h"
 #include "bench_payload.h"
 #include "payload/payload_walk.h"

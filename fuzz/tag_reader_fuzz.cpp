@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/tag_reader.h"
 #include "events/event_record.h"
 #include "events/event_types.h"

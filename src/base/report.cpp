@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/process_state.h"
 
 namespace {
 ReportObserver gReportObserver = nullptr;
 ReportObserver gPrintObserver = nullptr;
+bool gDebugSwitch = false;
 }  // namespace
 
 void FormatBounded(char* buffer, size_t size, const char* format, va_list args) {
@@ -35,7 +35,7 @@ void ReportError(const char* format, ...) {
   FormatBounded(message, sizeof message, format, args);
   va_end(args);
   if (gReportObserver) gReportObserver(message);
-  if (gDebug) ShowErrorMessage(message);
+  if (gDebugSwitch) ShowErrorMessage(message);
 }
 
 void PrintText(const char* format, ...) {
@@ -48,5 +48,6 @@ void PrintText(const char* format, ...) {
   WriteStandardOutput(line, strlen(line));
 }
 
+void SetDebugSwitch(bool on) { gDebugSwitch = on; }
 void SetReportObserver(ReportObserver observer) { gReportObserver = observer; }
 void SetPrintObserver(ReportObserver observer) { gPrintObserver = observer; }

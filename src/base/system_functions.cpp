@@ -111,9 +111,3 @@ HMODULE LoadSystemLibrary(const char* name) {
   return LoadLibraryExA(full, nullptr, SystemLibraryLoadFlags());
 }
 
-bool SystemLibraryHas(const char* library, const char* name) {
-  HMODULE module = LoadSystemLibrary(library);
-  const bool found = AddressIn(module, name) != nullptr;
-  if (module) FreeLibrary(module);
-  return found;
-}

@@ -85,6 +85,3 @@ DWORD SystemLibraryLoadFlags();
 // HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND).
 constexpr HRESULT kSystemLibraryMissing = static_cast<HRESULT>(0x8007007E);
 
-// One look-up as the table makes it, without keeping anything: whether the
-// system directory's DLL library has the function name.
-bool SystemLibraryHas(const char* library, const char* name);

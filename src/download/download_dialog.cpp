@@ -7,8 +7,6 @@
 #include "download/downloader.h"
 #include "resources/resource_ids.h"
 
-HANDLE gDownloadThread = nullptr;
-
 namespace {
 
 // The pointer-sized forms on 64-bit, where a handle or pointer does not fit
@@ -52,7 +50,6 @@ void OnInitDialog(HWND window, DownloadRequest* request) {
     EndDialog(window, -1);
     return;
   }
-  gDownloadThread = request->job->thread;
   SetTimer(window, kDownloadPollTimer, kDownloadPollMs, nullptr);
 }
 
@@ -62,7 +59,6 @@ int FinishRequestDownload(HWND window, DownloadRequest* request) {
   KillTimer(window, kDownloadPollTimer);
   DownloadJob* job = request->job;
   request->job = nullptr;
-  gDownloadThread = nullptr;  // closed by the engine
   return UrlRunDownloadResult(request, FinishDownload(job));
 }
 

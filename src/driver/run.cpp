@@ -1,6 +1,6 @@
 #include "driver/run.h"
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/report.h"
 #include "driver/startup_registry.h"
 #include "host/browser_search.h"
@@ -8,8 +8,6 @@
 #include "payload/payload_walk.h"
 
 int RunBootstrapper(HINSTANCE module, const char* commandLineTail) {
-  gModule = module;
-
   // Held until the process ends. An existing mutex of that name is opened and
   // the run goes on: only a payload's FAILONMUTEX can stop a second copy.
   if (!CreateMutexA(nullptr, TRUE, "Lumeno2Installing")) {
@@ -17,7 +15,7 @@ int RunBootstrapper(HINSTANCE module, const char* commandLineTail) {
     return -1;
   }
 
-  gDebug = ReadDebugSwitch() ? 1 : 0;
+  SetDebugSwitch(ReadDebugSwitch());
   // Taken before any event runs, so that SETREFERRALURL can tell whether the
   // setting changed during the run.
   gBrowserSearch = CheckBrowserSearch() ? 1 : 0;

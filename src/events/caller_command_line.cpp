@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/report.h"
 
 bool ComposeCallerCommandLine(const char* current, const char* programPath,

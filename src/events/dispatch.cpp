@@ -1,6 +1,6 @@
 #include "events/dispatch.h"
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/report.h"
 #include "events/actions.h"
 #include "events/event_types.h"

@@ -1,6 +1,6 @@
 #include "events/install_path_check.h"
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/report.h"
 #include "host/registry_lookups.h"
 

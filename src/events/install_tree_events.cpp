@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "base/path_join.h"
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/report.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"

@@ -1,6 +1,6 @@
 // CREATEMUTEX and FAILONMUTEX: named mutexes as markers between runs.
 #include "base/report.h"
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "events/actions.h"
 #include "events/status_number.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/report.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"

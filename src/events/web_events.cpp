@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/report.h"
 #include "download/bounded_download.h"
 #include "events/actions.h"

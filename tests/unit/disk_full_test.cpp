@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "events/dispatch.h"
 #include "files/extract_file.h"
 #include "loopback_server.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "events/event_types.h"
 #include "loopback_server.h"
 #include "named_mutexes.h"

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "host/registry_lookups.h"
 #include "registry_guard.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "events/dispatch.h"
 #include "events/event_record.h"
 #include "payload/payload_walk.h"

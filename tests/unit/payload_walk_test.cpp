@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "named_mutexes.h"
 #include "report_capture.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "core_test_helpers.h"
 #include "events/dispatch.h"
 #include "payload_check.h"

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "child_program/child_orders.h"
 #include "events/dispatch.h"
 #include "files/temp_program.h"
@@ -80,7 +80,6 @@ class RunEvent : public testing::Test {
 
   void SetUp() override {
     ResetProcessState();
-    gModule = GetModuleHandleA(nullptr);
     ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
     ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp_.c_str()));
     child_ = std::make_unique<ChildOrders>(dir_.path() + "child.log");

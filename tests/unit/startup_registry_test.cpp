@@ -3,7 +3,7 @@
 // touched is saved first and put back afterwards.
 #include <gtest/gtest.h>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/unique_handle.h"
 #include "case_name.h"
 #include "driver/run.h"

@@ -17,12 +17,16 @@
 #include <thread>
 #include <vector>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "process.h"
 #include "resources/resource_ids.h"
 #include "base/window_placement.h"
 
 namespace {
+
+// The module whose template, icon and texts the window uses: this program's
+// own, unless a test chooses another.
+HMODULE gModule = nullptr;
 
 using Clock = std::chrono::steady_clock;
 

@@ -50,6 +50,15 @@ TEST(SystemFunctions, EachResolvesToItsSystemDll) {
             SystemFunctionAddress(SystemFunction::kProcess32Next));
 }
 
+// One look-up as the table makes it, without keeping anything: whether the
+// system directory's DLL library has the function name.
+bool SystemLibraryHas(const char* library, const char* name) {
+  HMODULE module = LoadSystemLibrary(library);
+  const bool found = module && GetProcAddress(module, name) != nullptr;
+  if (module) FreeLibrary(module);
+  return found;
+}
+
 TEST(SystemFunctions, MissingLibraryOrFunctionIsNull) {
   EXPECT_TRUE(SystemLibraryHas("kernel32.dll", "CreateToolhelp32Snapshot"));
   EXPECT_FALSE(SystemLibraryHas("kernel32.dll", "NoSuchFunction"));

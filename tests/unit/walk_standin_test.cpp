@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "allocation_failure.h"
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "core_test_helpers.h"
 #include "events/dispatch.h"
 #include "payload/payload_walk.h"

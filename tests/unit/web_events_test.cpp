@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
+#include "state/process_state.h"
 #include "base/text_block.h"
 #include "case_name.h"
 #include "certificate_tag.h"
