@@ -128,6 +128,10 @@ DownloadJob* StartDownload(DownloadRequest* request, bool ownApartment,
   return nullptr;
 }
 
+// A thread that cannot be waited for counts as ended, and the dialog then
+// finishes the download as if the wait had succeeded, unlike the status
+// window, which simply ends: the dialog owes its caller the download's result
+// and the job's release, and finishing is what aborts a call still running.
 bool DownloadEndedOrStalled(const DownloadJob* job) {
   return WaitForSingleObject(job->thread, 0) != WAIT_TIMEOUT ||
          GetTickCount() - job->lastByteTick >= sTiming.stallLimitMs;

@@ -24,8 +24,8 @@ constexpr int kTempNameCandidates = 1000;
 
 // Fills the directory from the temporary directory, then the path with a
 // temporary program name that no file has yet (the file is not created). 0
-// on success; -1 after reporting "GetTempPath failed" when there is no
-// usable temporary directory or no free name.
+// on success; -1 after reporting when there is no usable temporary
+// directory or no free name.
 int MakeTempEXEName(TempExeName* name);
 
 // Writes directory + "LumenoUpdater_<hex>.exe" into path for the first drawn

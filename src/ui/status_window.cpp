@@ -17,6 +17,8 @@ void ServeUntilSignalled(HWND window, HANDLE statusEvent) {
     const DWORD wait =
         MsgWaitForMultipleObjects(1, &statusEvent, FALSE, INFINITE, QS_ALLINPUT);
     // A failed wait would fail again at once: end rather than spin forever.
+    // (The download dialog goes on after a failed wait instead: its timer,
+    // not the wait, drives it, and it must still finish its download.)
     if (wait == WAIT_OBJECT_0 || wait == WAIT_FAILED) return;
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
