@@ -23,7 +23,6 @@
 #include "download/download_engine.h"
 #include "download/download_job.h"
 #include "events/dispatch.h"
-#include "events/program_exit.h"
 #include "files/temp_program.h"
 #include "held_file.h"
 #include "loopback_server.h"
@@ -449,72 +448,5 @@ INSTANTIATE_TEST_SUITE_P(
                     HiddenCase{"zero", "<hidden>0</hidden>", true},
                     HiddenCase{"eleven", "<hidden>11</hidden>", true}),
     CaseName<HiddenCase>);
-
-// --- The wait for the program, for RUN and URLRUN alike: each failing step
-// with a handle to a real ended process that lacks what that step needs.
-struct WaitCase {
-  const char* what;
-  DWORD access;   // of the handle passed
-  bool protect;   // protected from being closed
-  const char* report;
-};
-
-class ProgramExit : public testing::TestWithParam<WaitCase> {};
-
-TEST_P(ProgramExit, ReportsTheFailingStep) {
-  const WaitCase& c = GetParam();
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  std::string commandLine = Quote(BuiltProgram("child_program.exe"));
-  ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &info));
-  CloseHandle(info.hThread);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 30000));
-  HANDLE handle = nullptr;
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), info.hProcess, GetCurrentProcess(), &handle,
-                              c.access, FALSE, 0));
-  if (c.protect)
-    SetHandleInformation(handle, HANDLE_FLAG_PROTECT_FROM_CLOSE, HANDLE_FLAG_PROTECT_FROM_CLOSE);
-
-  gReports.clear();
-  SetReportObserver(RecordReport);
-  DWORD exitCode = 0xdeadbeef;
-  const bool ended = WaitForProgramExit(UniqueHandle(handle), &exitCode);
-  SetReportObserver(nullptr);
-  EXPECT_EQ(c.report == nullptr, ended);
-  Messages reports;
-  for (const Report& r : gReports) reports.push_back(r.text);
-  EXPECT_EQ(c.report ? Messages{c.report} : Messages{}, reports);
-  if (!c.report) {
-    EXPECT_EQ(0u, exitCode);
-  }
-  if (c.protect) {
-    SetHandleInformation(handle, HANDLE_FLAG_PROTECT_FROM_CLOSE, 0);
-    CloseHandle(handle);
-  }
-  CloseHandle(info.hProcess);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, ProgramExit,
-    testing::Values(
-        WaitCase{"every right", PROCESS_ALL_ACCESS, false, nullptr},
-        WaitCase{"no right to wait", PROCESS_QUERY_LIMITED_INFORMATION, false,
-                 "WaitForSingleObject failed"},
-        WaitCase{"no right to read the exit code", SYNCHRONIZE, false, "GetExitCodeProcess failed"},
-        WaitCase{"handle protected from closing", PROCESS_ALL_ACCESS, true,
-                 "CloseHandle() failed, GetLastError()=6"}),
-    CaseName<WaitCase>);
-
-TEST(ProgramExitWithoutHandle, ReportsTheFailedWait) {
-  gReports.clear();
-  SetReportObserver(RecordReport);
-  DWORD exitCode = 0;
-  EXPECT_FALSE(WaitForProgramExit(UniqueHandle(), &exitCode));
-  SetReportObserver(nullptr);
-  ASSERT_EQ(1u, gReports.size());
-  EXPECT_EQ("WaitForSingleObject failed", gReports[0].text);
-}
 
 }  // namespace
