@@ -4,25 +4,7 @@
 #include "dialog_windows.h"
 
 namespace {
-
 constexpr int kStatusTextControl = 1001;
-
-struct Search {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<Search*>(parameter);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId || !IsWindowVisible(window) ||
-      !GetDlgItem(window, kStatusTextControl))
-    return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
 }  // namespace
 
 StatusWindowWatch::StatusWindowWatch(FirstSight onFirstSight)
@@ -42,14 +24,12 @@ void StatusWindowWatch::Stop() {
 
 void StatusWindowWatch::Loop() {
   while (!stop_) {
-    Search search{processId_, nullptr};
-    EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
+    if (HWND found = FindDialog(processId_, kStatusTextControl)) {
       if (!seen_) {
-        title_ = WindowText(search.found);
-        text_ = WindowText(GetDlgItem(search.found, kStatusTextControl));
+        title_ = WindowText(found);
+        text_ = DialogItemText(found, kStatusTextControl);
         seen_ = true;
-        if (onFirstSight_) onFirstSight_(search.found);
+        if (onFirstSight_) onFirstSight_(found);
       }
       lastSeen_ = FixtureClockNow();
     }
