@@ -23,16 +23,15 @@
 #include <thread>
 #include <vector>
 
-#include "state/process_state.h"
 #include "base/system_functions.h"
 #include "dialog_windows.h"
 #include "download/download_dialog.h"
 #include "download/downloader.h"
-#include "download/progress_class.h"
 #include "loopback_server.h"
 #include "process.h"
 #include "resources/resource_ids.h"
 #include "scratch_dir.h"
+#include "state/process_state.h"
 #include "trust/publisher_check.h"
 
 namespace {

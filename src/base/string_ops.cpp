@@ -26,3 +26,12 @@ size_t AppendBounded(PathBuffer& buffer, const char* suffix) {
   buffer[length + copied] = '\0';
   return length + suffixLength;
 }
+
+bool JoinPath(PathBuffer& buffer, const char* head, const char* tail) {
+  buffer[0] = '\0';
+  if (AppendBounded(buffer, head) >= kPathBufferSize || AppendBounded(buffer, tail) >= kPathBufferSize) {
+    buffer[0] = '\0';
+    return false;
+  }
+  return true;
+}

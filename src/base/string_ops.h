@@ -21,3 +21,8 @@ void TrimWhitespace(char* text);
 // length the joined string would have had: kPathBufferSize or more means the
 // suffix was cut (or the buffer held no NUL and nothing was written).
 size_t AppendBounded(PathBuffer& buffer, const char* suffix);
+
+// Joins head and tail (plain concatenation) into buffer.
+// False, with the buffer holding the empty string, when the joined path would
+// not fit with its terminator: a cut path names another file.
+bool JoinPath(PathBuffer& buffer, const char* head, const char* tail);

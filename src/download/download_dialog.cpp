@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "base/system_functions.h"
 #include "base/window_placement.h"
 #include "download/download_job.h"
 #include "download/downloader.h"
@@ -105,4 +106,11 @@ INT_PTR CALLBACK DownloadDlgProc(HWND window, UINT message, WPARAM wParam, LPARA
     default:
       return FALSE;
   }
+}
+
+bool RegisterProgressClass() {
+  auto initialise = GetSystemFunction<SystemFunction::kInitCommonControlsEx>();
+  if (!initialise) return false;
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+  return initialise(&classes) != FALSE;
 }

@@ -24,3 +24,10 @@ INT_PTR CALLBACK DownloadDlgProc(HWND window, UINT message, WPARAM wParam, LPARA
 // The poll timer's identifier and period.
 constexpr UINT_PTR kDownloadPollTimer = 0;
 constexpr UINT kDownloadPollMs = 20;
+
+// Registers the platform's progress bar class, which the download dialog's
+// template uses, with the common controls library of the table of system
+// functions (not imported: the system does not protect it from a copy planted
+// beside the program). False when the library or its initialisation is
+// missing; the dialog then cannot be made.
+bool RegisterProgressClass();

@@ -1,11 +1,11 @@
 #include "driver/run.h"
 
-#include "state/process_state.h"
 #include "base/report.h"
 #include "driver/startup_registry.h"
 #include "host/browser_search.h"
 #include "payload/payload_resource.h"
 #include "payload/payload_walk.h"
+#include "state/process_state.h"
 
 int RunBootstrapper(HINSTANCE module, const char* commandLineTail) {
   // Held until the process ends. An existing mutex of that name is opened and

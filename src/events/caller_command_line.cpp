@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "state/process_state.h"
 #include "base/report.h"
+#include "state/process_state.h"
 
 bool ComposeCallerCommandLine(const char* current, const char* programPath,
                               CallerCommandLine& buffer) {

@@ -1,9 +1,9 @@
 #include "events/dispatch.h"
 
-#include "state/process_state.h"
 #include "base/report.h"
 #include "events/actions.h"
 #include "events/event_types.h"
+#include "state/process_state.h"
 
 namespace {
 int Dispatch(const char* rootkey, const char* subkey, const TextBlock& event, ModuleHandle module,

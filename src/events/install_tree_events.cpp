@@ -2,9 +2,8 @@
 // the installed application's directory and on single files around it.
 #include <cstring>
 
-#include "base/path_join.h"
-#include "state/process_state.h"
 #include "base/report.h"
+#include "base/string_ops.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"
 #include "events/install_path_check.h"
@@ -13,6 +12,7 @@
 #include "files/src_name.h"
 #include "host/registry_lookups.h"
 #include "host/run_program.h"
+#include "state/process_state.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <utility>
 
-#include "state/process_state.h"
 #include "base/report.h"
 #include "events/actions.h"
 #include "events/caller_command_line.h"
@@ -21,6 +20,7 @@
 #include "files/temp_program.h"
 #include "host/registry_lookups.h"
 #include "host/shutdown.h"
+#include "state/process_state.h"
 #include "ui/status_window.h"
 
 namespace {

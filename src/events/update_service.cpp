@@ -2,7 +2,6 @@
 #include "events/update_service.h"
 
 #include "base/ansi_bstr.h"
-#include "base/out_of_memory.h"
 #include "base/report.h"
 #include "base/system_functions.h"
 #include "base/unique_handle.h"

@@ -8,17 +8,16 @@
 
 #include <cstring>
 
-#include "state/process_state.h"
 #include "base/report.h"
 #include "base/system_functions.h"
 #include "download/download_dialog.h"
 #include "download/downloader.h"
-#include "download/progress_class.h"
 #include "events/actions.h"
 #include "events/install_path_check.h"
 #include "events/program_exit.h"
 #include "files/temp_program.h"
 #include "resources/resource_ids.h"
+#include "state/process_state.h"
 #include "trust/publisher_check.h"
 
 namespace {

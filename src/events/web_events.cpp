@@ -8,7 +8,6 @@
 
 #include <cstring>
 
-#include "state/process_state.h"
 #include "base/report.h"
 #include "download/bounded_download.h"
 #include "events/actions.h"
@@ -18,6 +17,7 @@
 #include "host/browser_search.h"
 #include "host/referral_ping.h"
 #include "host/registry_lookups.h"
+#include "state/process_state.h"
 #include "trust/tag_extractor.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "base/path_join.h"
 #include "base/pause.h"
 #include "base/report.h"
+#include "base/string_ops.h"
 #include "files/name_random.h"
 #include "files/path_directories.h"
 

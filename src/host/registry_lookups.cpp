@@ -6,7 +6,6 @@
 
 #include "base/registry_key.h"
 #include "base/string_ops.h"
-#include "host/registry_text.h"
 
 namespace {
 constexpr char kPreferencesSuffix[] = "\\Preferences";
@@ -70,5 +69,19 @@ bool ReadInstallerValue(const char* subkey, const char* valueName, PathBuffer& b
     buffer[0] = '\0';
     return false;
   }
+  return true;
+}
+
+bool QueryRegistryText(HKEY key, const char* valueName, PathBuffer& buffer) {
+  DWORD size = kPathBufferSize;
+  if (RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
+      ERROR_SUCCESS)
+    return false;
+  if (size > kPathBufferSize) return false;
+  // The registry stores whatever bytes it was given: a string value need not
+  // carry its terminator, and a binary one never does.
+  if (memchr(buffer, '\0', size)) return true;
+  if (size == kPathBufferSize) return false;
+  buffer[size] = '\0';
   return true;
 }

@@ -28,3 +28,8 @@ bool ReadDisableMediaDetector(const char* subkey, DWORD* value);
 // buffer as a terminated string. On false the buffer holds an empty
 // string, so that nothing partial is ever taken for a program path.
 bool ReadInstallerValue(const char* subkey, const char* valueName, PathBuffer& buffer);
+
+// Queries a value of any type into buffer and guarantees a terminated string.
+// False when the value is missing, longer than the buffer, or fills all of it
+// without a terminator; the buffer's contents are then undefined.
+bool QueryRegistryText(HKEY key, const char* valueName, PathBuffer& buffer);

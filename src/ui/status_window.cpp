@@ -3,9 +3,9 @@
 #include <cstdlib>
 
 #include "base/unique_handle.h"
+#include "base/window_placement.h"
 #include "resources/resource_ids.h"
 #include "ui/status_text.h"
-#include "base/window_placement.h"
 
 namespace {
 // Holds the title first and then the status text.

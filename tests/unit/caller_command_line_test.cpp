@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "state/process_state.h"
 #include "core_test_helpers.h"
+#include "state/process_state.h"
 
 namespace {
 

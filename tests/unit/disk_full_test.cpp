@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "state/process_state.h"
 #include "events/dispatch.h"
 #include "files/extract_file.h"
 #include "loopback_server.h"
 #include "pattern_bytes.h"
 #include "report_capture.h"
 #include "scratch_dir.h"
+#include "state/process_state.h"
 #include "wine_gap.h"
 
 namespace {

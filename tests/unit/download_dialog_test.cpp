@@ -16,19 +16,18 @@
 #include <thread>
 #include <vector>
 
-#include "state/process_state.h"
 #include "case_name.h"
 #include "dialog_windows.h"
 #include "download/bsc_progress.h"
 #include "download/download_engine.h"
 #include "download/download_job.h"
 #include "download/downloader.h"
-#include "download/progress_class.h"
 #include "import_hook.h"
 #include "loopback_server.h"
 #include "report_capture.h"
 #include "resources/resource_ids.h"
 #include "scratch_dir.h"
+#include "state/process_state.h"
 #include "wine_gap.h"
 
 namespace {

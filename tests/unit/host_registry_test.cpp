@@ -6,9 +6,9 @@
 #include <ostream>
 #include <string>
 
-#include "state/process_state.h"
 #include "host/registry_lookups.h"
 #include "registry_guard.h"
+#include "state/process_state.h"
 
 namespace {
 

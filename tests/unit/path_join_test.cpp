@@ -1,4 +1,4 @@
-#include "base/path_join.h"
+#include "base/string_ops.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "state/process_state.h"
 #include "child_program/child_orders.h"
 #include "events/dispatch.h"
 #include "files/temp_program.h"
@@ -19,6 +18,7 @@
 #include "registry_guard.h"
 #include "report_capture.h"
 #include "scratch_dir.h"
+#include "state/process_state.h"
 #include "status_window_watch.h"
 #include "update_service/service_control.h"
 

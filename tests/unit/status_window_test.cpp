@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "state/process_state.h"
+#include "base/window_placement.h"
 #include "process.h"
 #include "resources/resource_ids.h"
-#include "base/window_placement.h"
+#include "state/process_state.h"
 
 namespace {
 

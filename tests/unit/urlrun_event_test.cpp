@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "state/process_state.h"
 #include "base/report.h"
 #include "case_name.h"
 #include "child_program/child_orders.h"
@@ -31,6 +30,7 @@
 #include "resources/resource_ids.h"
 #include "scratch_dir.h"
 #include "signing/signed_fixtures.h"
+#include "state/process_state.h"
 
 namespace {
 
