@@ -23,16 +23,15 @@
 #include <thread>
 #include <vector>
 
-#include "base/process_state.h"
 #include "base/system_functions.h"
 #include "dialog_windows.h"
 #include "download/download_dialog.h"
 #include "download/downloader.h"
-#include "download/progress_class.h"
 #include "loopback_server.h"
 #include "process.h"
 #include "resources/resource_ids.h"
 #include "scratch_dir.h"
+#include "state/process_state.h"
 #include "trust/publisher_check.h"
 
 namespace {
@@ -80,7 +79,7 @@ INT_PTR ShowDialog(const std::string& url, const std::string& target,
     HWND dialog = WaitForDialog();
     if (dialog) driver(dialog);
   });
-  const INT_PTR result = DialogBoxParamA(gModule, MAKEINTRESOURCEA(IDD_DOWNLOAD), nullptr,
+  const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DOWNLOAD), nullptr,
                                          DownloadDlgProc, reinterpret_cast<LPARAM>(&request));
   if (drive.joinable()) drive.join();
   return result;
@@ -230,7 +229,6 @@ void PublisherCheck(int reps) {
 
 int main(int argc, char** argv) {
   const int reps = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
-  gModule = GetModuleHandleA(nullptr);
   if (!RegisterProgressClass() || !GetSystemFunction<SystemFunction::kURLDownloadToFileA>()) {
     printf("no progress bar class or URL library\n");
     return 1;

@@ -24,7 +24,7 @@
 
 #include "files/extract_file.h"
 #include "files/held_content.h"
-#include "files/held_program.h"
+#include "files/temp_program.h"
 
 namespace {
 

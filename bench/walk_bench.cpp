@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <string>
 
-#include "base/process_state.h"
 #include "base/report.h"
 #include "bench_payload.h"
 #include "payload/payload_walk.h"
+#include "state/process_state.h"
 
 namespace {
 

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   memset(buffer, '#', kCallerCommandLineSize + kGuard);
   const std::string expected =
       std::string(tail) + (*tail ? " " : "") + "/CALLER \"" + path + "\"";
-  const bool composed = ComposeCallerCommandLine(tail, path.c_str(), buffer);
+  const bool composed = ComposeCallerCommandLine(tail, path.c_str(), *reinterpret_cast<CallerCommandLine*>(buffer));
   Check(composed == (expected.size() < kCallerCommandLineSize), "refused exactly when too long");
   if (composed) Check(expected == buffer, "extension as expected");
   for (size_t i = kCallerCommandLineSize; i < kCallerCommandLineSize + kGuard; ++i)

@@ -28,6 +28,11 @@ struct Exact {
   Exact(const Exact&) = delete;
   Exact& operator=(const Exact&) = delete;
   bool Untouched() const { return std::string(bytes, size) == std::string(size, kMarker); }
+  // The bytes as the fixed array the split functions take (size is N).
+  template <size_t N>
+  char (&array())[N] {
+    return *reinterpret_cast<char(*)[N]>(bytes);
+  }
   char* bytes;
   size_t size;
 };
@@ -53,13 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool typeFits = hasDot && base.size() - dot - 1 < kResourceTypeSize;
 
   Exact name(kResourceNameSize), type(kResourceTypeSize);
-  Check(SplitSrcName(src.c_str(), name.bytes) == nameFits, "name split as expected");
+  Check(SplitSrcName(src.c_str(), name.array<kResourceNameSize>()) == nameFits, "name split as expected");
   if (nameFits) {
     Check(std::string(name.bytes) == base.substr(0, dot), "name is the part before the dot");
   } else {
     Check(name.Untouched(), "a refused name writes nothing");
   }
-  Check(SplitSrcExt(src.c_str(), type.bytes) == typeFits, "type split as expected");
+  Check(SplitSrcExt(src.c_str(), type.array<kResourceTypeSize>()) == typeFits, "type split as expected");
   if (typeFits) {
     Check(std::string(type.bytes) == base.substr(dot + 1), "type is the part after the dot");
   } else {
@@ -67,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   Exact bothName(kResourceNameSize), bothType(kResourceTypeSize);
-  const bool both = SplitResourceSrc(src.c_str(), bothName.bytes, bothType.bytes);
+  const bool both = SplitResourceSrc(src.c_str(), bothName.array<kResourceNameSize>(),
+                                     bothType.array<kResourceTypeSize>());
   Check(both == (nameFits && typeFits), "both splits or neither");
   if (both) {
     Check(std::string(bothName.bytes) == Upper(base.substr(0, dot)), "name upper-cased");

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
 #include "base/tag_reader.h"
 #include "events/event_record.h"
 #include "events/event_types.h"
 #include "payload/payload_layout.h"
 #include "payload/payload_walk.h"
 #include "standin_actions.h"
+#include "state/process_state.h"
 
 namespace {
 

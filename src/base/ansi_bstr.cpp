@@ -45,3 +45,10 @@ void FreeBstr(BSTR text) {
   if (!text) return;
   if (const auto free = GetSystemFunction<SystemFunction::kSysFreeString>()) free(text);
 }
+
+void RaiseOutOfMemory() {
+  RaiseException(STATUS_NO_MEMORY, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+  // Not reached (a non-continuable exception cannot be resumed); the platform
+  // declaration does not say so.
+  ExitProcess(STATUS_NO_MEMORY);
+}

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 namespace {
+// Counted for the whole process, so that a test sees every pause of the
+// code it drives, however deep.
 int gPauses = 0;
 bool gSleep = true;
 }  // namespace

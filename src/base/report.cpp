@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/process_state.h"
 #include "base/run_log.h"
 
 namespace {
 ReportObserver gReportObserver = nullptr;
 ReportObserver gPrintObserver = nullptr;
+bool gDebugSwitch = false;
 }  // namespace
 
 bool FormatBounded(char* buffer, size_t size, const char* format, va_list args) {
@@ -41,7 +41,7 @@ void ReportError(const char* format, ...) {
   if (gReportObserver) gReportObserver(message);
   // With or without the debug switch, and before a message box can hold the run.
   LogText(message, !whole);
-  if (gDebug) ShowErrorMessage(message);
+  if (gDebugSwitch) ShowErrorMessage(message);
 }
 
 void PrintText(const char* format, ...) {
@@ -54,5 +54,6 @@ void PrintText(const char* format, ...) {
   WriteStandardOutput(line, strlen(line));
 }
 
+void SetDebugSwitch(bool on) { gDebugSwitch = on; }
 void SetReportObserver(ReportObserver observer) { gReportObserver = observer; }
 void SetPrintObserver(ReportObserver observer) { gPrintObserver = observer; }

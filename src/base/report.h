@@ -23,6 +23,9 @@ constexpr size_t kPrintBufferSize = 260;
 // otherwise discards it. A null format does nothing.
 void ReportError(const char* format, ...) PRINTF_STYLE(1, 2);
 
+// The debug switch, off until the driver has read it at start-up.
+void SetDebugSwitch(bool on);
+
 // Formats a line (its one use has a single %s) into a 260-byte buffer and
 // writes it to standard output.
 void PrintText(const char* format, ...) PRINTF_STYLE(1, 2);

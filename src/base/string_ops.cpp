@@ -15,7 +15,7 @@ void TrimWhitespace(char* text) {
   if (lead > 0) memmove(text, text + lead, length - lead + 1);
 }
 
-size_t AppendBounded(char* buffer, const char* suffix) {
+size_t AppendBounded(PathBuffer& buffer, const char* suffix) {
   const size_t suffixLength = strlen(suffix);
   const void* nul = memchr(buffer, '\0', kPathBufferSize);
   if (!nul) return kPathBufferSize + suffixLength;
@@ -25,4 +25,21 @@ size_t AppendBounded(char* buffer, const char* suffix) {
   memcpy(buffer + length, suffix, copied);
   buffer[length + copied] = '\0';
   return length + suffixLength;
+}
+
+bool JoinPath(PathBuffer& buffer, const char* head, const char* tail) {
+  buffer[0] = '\0';
+  if (AppendBounded(buffer, head) >= kPathBufferSize || AppendBounded(buffer, tail) >= kPathBufferSize) {
+    buffer[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+bool IsRootedPath(const char* path) {
+  const char first = path[0];
+  if (((first | 0x20) >= 'a' && (first | 0x20) <= 'z') && path[1] == ':' && path[2] == '\\')
+    return true;
+  return first == '\\' && path[1] == '\\' && path[2] != '\0' && path[2] != '\\' &&
+         path[2] != '.' && path[2] != '?';
 }

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "base/report.h"
+#include "base/string_ops.h"
 
 namespace {
 
@@ -100,11 +101,11 @@ DWORD SystemLibraryLoadFlags() {
 }
 
 HMODULE LoadSystemLibrary(const char* name) {
-  char path[MAX_PATH];
-  const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  PathBuffer path;
+  const UINT length = GetSystemDirectoryA(path, sizeof path);
   // A cut path would name another file.
-  if (length == 0 || length + 1 + strlen(name) >= MAX_PATH) return nullptr;
-  char full[MAX_PATH];
+  if (length == 0 || length + 1 + strlen(name) >= sizeof path) return nullptr;
+  PathBuffer full;
   FormatBoundedArgs(full, sizeof full, "%s\\%s", path, name);
   // The DLL by its full path; the DLLs it brings from the system directory
   // only. Without the search flag, the altered search starts in the DLL's
@@ -113,9 +114,3 @@ HMODULE LoadSystemLibrary(const char* name) {
   return LoadLibraryExA(full, nullptr, SystemLibraryLoadFlags());
 }
 
-bool SystemLibraryHas(const char* library, const char* name) {
-  HMODULE module = LoadSystemLibrary(library);
-  const bool found = AddressIn(module, name) != nullptr;
-  if (module) FreeLibrary(module);
-  return found;
-}

@@ -87,6 +87,7 @@ HMODULE LoadSystemLibrary(const char* name);
 // where the loader has it, else LOAD_WITH_ALTERED_SEARCH_PATH.
 DWORD SystemLibraryLoadFlags();
 
-// One look-up as the table makes it, without keeping anything: whether the
-// system directory's DLL library has the function name.
-bool SystemLibraryHas(const char* library, const char* name);
+// The result a call gives when the system library it needs is missing:
+// HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND).
+constexpr HRESULT kSystemLibraryMissing = static_cast<HRESULT>(0x8007007E);
+

@@ -27,8 +27,8 @@ int FindOpenTag(const char** cursor, size_t length, const char* name);
 // NUL, tab, line feed and carriage return dropped. Returns the offset from
 // start to the first byte after the element's closing tag (always > 0), or -1.
 // At most capacity - 1 characters are stored, always terminated; an element
-// that is not closed within the region, or does not fit, prints
-// "Failed to get data for tag: <name>" and leaves output empty. When no
+// that is not closed within the region, or does not fit, prints why and
+// leaves output empty. When no
 // element is found, output is left exactly as it was.
 int GetTagData(const char* name, const char* start, size_t length, char* output,
                size_t capacity);

@@ -27,7 +27,7 @@ class BSCProgress : public IBindStatusCallback {
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override;
   HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return E_NOTIMPL; }
-  // E_ABORT once the request is cancelled (reported as "ABORT" each time),
+  // E_ABORT once the request is cancelled (reported each time),
   // and silently once the engine aborts or has left the thread behind;
   // otherwise, when the total size is known, puts the percentage received on
   // control 1000 and as "N% complete" on control 1001 of the dialog. A

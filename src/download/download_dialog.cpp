@@ -2,12 +2,11 @@
 
 #include <commctrl.h>
 
+#include "base/system_functions.h"
 #include "base/window_placement.h"
 #include "download/download_job.h"
 #include "download/downloader.h"
 #include "resources/resource_ids.h"
-
-HANDLE gDownloadThread = nullptr;
 
 namespace {
 
@@ -52,7 +51,6 @@ void OnInitDialog(HWND window, DownloadRequest* request) {
     EndDialog(window, -1);
     return;
   }
-  gDownloadThread = request->job->thread;
   SetTimer(window, kDownloadPollTimer, kDownloadPollMs, nullptr);
 }
 
@@ -62,7 +60,6 @@ int FinishRequestDownload(HWND window, DownloadRequest* request) {
   KillTimer(window, kDownloadPollTimer);
   DownloadJob* job = request->job;
   request->job = nullptr;
-  gDownloadThread = nullptr;  // closed by the engine
   return UrlRunDownloadResult(request, FinishDownload(job));
 }
 
@@ -109,4 +106,11 @@ INT_PTR CALLBACK DownloadDlgProc(HWND window, UINT message, WPARAM wParam, LPARA
     default:
       return FALSE;
   }
+}
+
+bool RegisterProgressClass() {
+  auto initialise = GetSystemFunction<SystemFunction::kInitCommonControlsEx>();
+  if (!initialise) return false;
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+  return initialise(&classes) != FALSE;
 }

@@ -21,11 +21,13 @@
 // which returns -1 as well when the dialog cannot be created.
 INT_PTR CALLBACK DownloadDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The running download thread, set when the dialog starts it and cleared
-// when the dialog finishes the download (the engine closes it); so there is
-// at most one download dialog at a time.
-extern HANDLE gDownloadThread;
-
 // The poll timer's identifier and period.
 constexpr UINT_PTR kDownloadPollTimer = 0;
 constexpr UINT kDownloadPollMs = 20;
+
+// Registers the platform's progress bar class, which the download dialog's
+// template uses, with the common controls library of the table of system
+// functions (not imported: the system does not protect it from a copy planted
+// beside the program). False when the library or its initialisation is
+// missing; the dialog then cannot be made.
+bool RegisterProgressClass();

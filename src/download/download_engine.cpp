@@ -5,12 +5,11 @@
 
 #include "base/report.h"
 #include "base/system_functions.h"
+#include "base/unique_handle.h"
 #include "download/bsc_progress.h"
 #include "download/download_job.h"
 
 namespace {
-
-constexpr HRESULT kNoUrlLibrary = static_cast<HRESULT>(0x8007007E);  // from ERROR_MOD_NOT_FOUND
 
 struct Timing {
   DWORD stallLimitMs;
@@ -104,7 +103,7 @@ DownloadJob* StartDownload(DownloadRequest* request, bool ownApartment,
   failure->threadNotCreated = false;
   failure->result = E_INVALIDARG;
   if (!request->targetPath || !request->targetPath[0]) return nullptr;
-  failure->result = kNoUrlLibrary;
+  failure->result = kSystemLibraryMissing;
   const auto download = GetSystemFunction<SystemFunction::kURLDownloadToFileA>();
   // Resolved here: the table is not filled from two threads.
   const auto comInitialize =
@@ -129,12 +128,17 @@ DownloadJob* StartDownload(DownloadRequest* request, bool ownApartment,
   return nullptr;
 }
 
+// A thread that cannot be waited for counts as ended, and the dialog then
+// finishes the download as if the wait had succeeded, unlike the status
+// window, which simply ends: the dialog owes its caller the download's result
+// and the job's release, and finishing is what aborts a call still running.
 bool DownloadEndedOrStalled(const DownloadJob* job) {
   return WaitForSingleObject(job->thread, 0) != WAIT_TIMEOUT ||
          GetTickCount() - job->lastByteTick >= sTiming.stallLimitMs;
 }
 
 HRESULT FinishDownload(DownloadJob* job) {
+  const UniqueHandle thread(job->thread);  // closed once the job is let go of
   bool ended = WaitForSingleObject(job->thread, 0) == WAIT_OBJECT_0;
   if (!ended) {
     job->stopRequested = true;
@@ -146,7 +150,6 @@ HRESULT FinishDownload(DownloadJob* job) {
   if (result == E_ABORT && job->request->cancel.load(std::memory_order_relaxed) == 1 &&
       !job->abortReported)
     ReportError("ABORT");
-  CloseHandle(job->thread);
   Release(job);
   return result;
 }

@@ -49,7 +49,7 @@ bool DownloadEndedOrStalled(const DownloadJob* job);
 // other threads send to this one (a progress update of the download thread
 // may be waiting for this thread), and only those. A cancelled download
 // whose call ended without a notification having reported the cancel
-// reports "ABORT" here, once, so that every cancel reads "ABORT" before its
+// reports the cancel here, once, so that every cancel is reported before its
 // failure. Returns the call's result; job is freed.
 HRESULT FinishDownload(DownloadJob* job);
 

@@ -16,11 +16,11 @@ int Downloader(DownloadRequest* request);
 
 // URLRUN's downloads, hidden or behind the dialog, start with this: the
 // engine's download without an apartment of its own, or null after
-// reporting why not ("CreateThread failed, GetLastError()=<error>", or the
-// failure as for a download that failed).
+// reporting why not (the thread that could not be made, or the failure as
+// for a download that failed).
 DownloadJob* StartUrlRunDownload(DownloadRequest* request);
 
-// And end with this: 0 for S_OK; otherwise "Downloader -
-// URLDownloadToFile(<address>) failed, <result>" (a cancel prints
-// -2147467260), the deletion of whatever part of the file was written, -1.
+// And end with this: 0 for S_OK; otherwise the report of the address and the
+// result (E_ABORT for a cancel), the deletion of whatever part of the file
+// was written, -1.
 int UrlRunDownloadResult(DownloadRequest* request, HRESULT result);

@@ -1,6 +1,5 @@
 #include "driver/run.h"
 
-#include "base/process_state.h"
 #include "base/report.h"
 #include "base/run_log.h"
 #include "driver/run_log_start.h"
@@ -8,6 +7,7 @@
 #include "host/browser_search.h"
 #include "payload/payload_resource.h"
 #include "payload/payload_walk.h"
+#include "state/process_state.h"
 
 namespace {
 int Run(HINSTANCE module, const char* commandLineTail) {
@@ -18,7 +18,7 @@ int Run(HINSTANCE module, const char* commandLineTail) {
     return -1;
   }
 
-  gDebug = ReadDebugSwitch() ? 1 : 0;
+  SetDebugSwitch(ReadDebugSwitch());
   // Taken before any event runs, so that SETREFERRALURL can tell whether the
   // setting changed during the run.
   gBrowserSearch = CheckBrowserSearch() ? 1 : 0;
@@ -47,7 +47,6 @@ int Run(HINSTANCE module, const char* commandLineTail) {
 }  // namespace
 
 int RunBootstrapper(HINSTANCE module, const char* commandLineTail) {
-  gModule = module;
   // First of all: whatever fails from here on is in the log.
   StartRunClock();
   StartRunLog(module, commandLineTail);

@@ -5,6 +5,7 @@
 #include "base/run_log.h"
 #include "base/system_functions.h"
 #include "driver/startup_registry.h"
+#include "files/path_directories.h"
 
 void ModuleVersionText(HINSTANCE module, char* buffer, size_t size) {
   FormatBoundedArgs(buffer, size, "unknown");
@@ -20,15 +21,14 @@ void ModuleVersionText(HINSTANCE module, char* buffer, size_t size) {
 }
 
 void StartRunLog(HINSTANCE module, const char* commandLineTail) {
-  char path[MAX_PATH];
+  PathBuffer path;
   if (!ReadLogSwitch(path) || !OpenRunLog(path)) return;
   char version[24];
   ModuleVersionText(module, version, sizeof version);
   SYSTEMTIME now = {};
   if (const auto systemTime = GetSystemFunction<SystemFunction::kGetSystemTime>())
     systemTime(&now);
-  // The path cut at its buffer is still worth reading here.
-  path[GetModuleFileNameA(nullptr, path, sizeof path - 1)] = '\0';
+  if (ReadOwnPath(path) == 0) strcpy(path, "(own path unknown)");
   BOOL wow64 = FALSE;
   if (const auto isWow64 = GetSystemFunction<SystemFunction::kIsWow64Process>())
     isWow64(GetCurrentProcess(), &wow64);

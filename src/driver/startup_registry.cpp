@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "base/path_join.h"
 #include "base/registry_key.h"
 #include "base/run_log.h"
 #include "base/string_ops.h"
+#include "files/path_directories.h"
 
 namespace {
 // Reads HKLM\SOFTWARE's value name into data (260 bytes, zeroed first, so
@@ -16,13 +16,13 @@ namespace {
 LONG ReadSoftwareValue(const char* name, BYTE* data, DWORD* size, DWORD* type) {
   RegistryKey key;
   if (!key.OpenForReading(HKEY_LOCAL_MACHINE, "SOFTWARE")) return ERROR_FILE_NOT_FOUND;
-  *size = MAX_PATH;
+  *size = kPathBufferSize;
   return RegQueryValueExA(key.get(), name, nullptr, type, data, size);
 }
 }  // namespace
 
 bool ReadDebugSwitch() {
-  BYTE data[MAX_PATH] = {};
+  BYTE data[kPathBufferSize] = {};
   DWORD size = 0;
   // The data itself must begin with '1' and its NUL: a one-byte "1" stored
   // without a terminator is not the string "1", although the zeroed buffer
@@ -31,8 +31,8 @@ bool ReadDebugSwitch() {
          data[0] == '1' && data[1] == '\0';
 }
 
-bool ReadLogSwitch(char* path) {
-  char data[MAX_PATH + 1] = {};
+bool ReadLogSwitch(PathBuffer& path) {
+  char data[kPathBufferSize + 1] = {};
   DWORD size = 0;
   DWORD type = 0;
   // A longer value fails the query: it is no path that could be followed.
@@ -43,27 +43,25 @@ bool ReadLogSwitch(char* path) {
   const char* file = data;
   path[0] = '\0';
   if (strcmp(data, "1") == 0) {
-    const DWORD length = GetTempPathA(MAX_PATH, path);
-    if (length == 0 || length >= MAX_PATH) return false;
+    if (ReadTempDirectory(path) != ERROR_SUCCESS) return false;
     file = kRunLogFileName;
   }
   // A cut path would be another file.
-  return AppendBounded(path, file) < MAX_PATH && IsRootedPath(path);
+  return AppendBounded(path, file) < kPathBufferSize && IsRootedPath(path);
 }
 
 bool RecordOriginalInstallerPath() {
   RegistryKey key;
   if (key.Create(HKEY_LOCAL_MACHINE, kInstallerKeyPath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
     return false;
-  char existing[260];
+  char existing[kPathBufferSize];
   DWORD size = sizeof existing;
   if (RegQueryValueExA(key.get(), kOriginalInstallerPathValue, nullptr, nullptr,
                        reinterpret_cast<BYTE*>(existing), &size) == ERROR_SUCCESS)
     return false;
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  // A cut path would name another file: write only a whole one.
-  if (length == 0 || length >= sizeof path) return false;
+  PathBuffer path;
+  const DWORD length = ReadOwnPath(path);
+  if (length == 0) return false;
   return RegSetValueExA(key.get(), kOriginalInstallerPathValue, 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(path), length + 1) == ERROR_SUCCESS;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/string_ops.h"
+
 // Registry work of start-up. Every failure is silent and never stops the run.
 
 // True only when the data of HKLM\SOFTWARE "lumenodebug" begins with the two
@@ -10,7 +12,7 @@ bool ReadDebugSwitch();
 // data as a path, or for "1" LumenoSetup.log in the temporary directory.
 // False (no log) when the value is missing, empty or not a string, and when
 // the path is not rooted (IsRootedPath) or does not fit path's 260 bytes.
-bool ReadLogSwitch(char* path);
+bool ReadLogSwitch(PathBuffer& path);
 
 // Writes OriginalInstallerPath (the program's own full path) under
 // HKLM\SOFTWARE\Korvex\Lumeno\ unless a value is there already. True when

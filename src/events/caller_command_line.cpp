@@ -3,22 +3,22 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/process_state.h"
 #include "base/report.h"
+#include "state/process_state.h"
 
-bool ComposeCallerCommandLine(const char* current, const char* programPath, char* buffer) {
-  static const char kMarker[] = "/CALLER \"";
+bool ComposeCallerCommandLine(const char* current, const char* programPath,
+                              CallerCommandLine& buffer) {
   const size_t currentLength = strlen(current);
   const size_t separator = currentLength > 0 ? 1 : 0;
   const size_t pathLength = strlen(programPath);
-  const size_t total = currentLength + separator + (sizeof kMarker - 1) + pathLength + 1;
+  const size_t total = currentLength + separator + (sizeof kCallerMarker - 1) + pathLength + 1;
   if (total >= kCallerCommandLineSize) return false;
   char* out = buffer;
   memcpy(out, current, currentLength);
   out += currentLength;
   if (separator) *out++ = ' ';
-  memcpy(out, kMarker, sizeof kMarker - 1);
-  out += sizeof kMarker - 1;
+  memcpy(out, kCallerMarker, sizeof kCallerMarker - 1);
+  out += sizeof kCallerMarker - 1;
   memcpy(out, programPath, pathLength);
   out += pathLength;
   *out++ = '"';
@@ -27,19 +27,19 @@ bool ComposeCallerCommandLine(const char* current, const char* programPath, char
 }
 
 bool ExtendCallerCommandLine(const char* programPath) {
-  char* buffer = static_cast<char*>(calloc(kCallerCommandLineSize, 1));
+  auto* buffer = static_cast<CallerCommandLine*>(calloc(1, sizeof(CallerCommandLine)));
   if (!buffer) {
     ReportError("ExtendCallerCommandLine - out of memory for %u bytes",
                 static_cast<unsigned>(kCallerCommandLineSize));
     return false;
   }
-  if (!ComposeCallerCommandLine(gCallerCmdLine, programPath, buffer)) {
+  if (!ComposeCallerCommandLine(gCallerCmdLine, programPath, *buffer)) {
     free(buffer);
-    ReportError("Caller command line too long to add /CALLER \"%s\"", programPath);
+    ReportError("Caller command line too long to add %s%s\"", kCallerMarker, programPath);
     return false;
   }
   // The previous text is not released: it is the runtime's command line or an
   // earlier extension that someone may still point at.
-  gCallerCmdLine = buffer;
+  gCallerCmdLine = *buffer;
   return true;
 }

@@ -1,10 +1,10 @@
 #include "events/dispatch.h"
 
-#include "base/process_state.h"
 #include "base/report.h"
 #include "base/run_log.h"
 #include "events/actions.h"
 #include "events/event_types.h"
+#include "state/process_state.h"
 
 namespace {
 // Events of this process so far: their numbers in the run log.

@@ -4,6 +4,20 @@
 #include "events/event_record.h"
 
 // The event types in the order in which an event's type is compared.
+//
+// Adding a type:
+//   1. its enumerator here, before kEventTypeCount (the comparison order);
+//   2. its row in kEventTypes (events/event_types.cpp): name, install-path
+//      use, required attributes with their messages, the fields it reads;
+//   3. its action: declared in events/actions.h, written in the event file
+//      of its family (or a new one, added to layer_events in src/CMakeLists.txt),
+//      and its row in kActions (events/event_actions.cpp);
+//   4. anything payloadtool's check must say of it beyond the row
+//      (tools/payloadtool/payload_check.cpp reads the row itself).
+// A missing, extra or misplaced row in either table, a null action, or a
+// required attribute the row does not list among its fields fails the build
+// (the static assertions beside both tables); FindEventType's test and
+// payloadtool's tests then show the name and the check's lines.
 enum EventType {
   kEventRun,
   kEventRunApps,
@@ -58,9 +72,9 @@ extern const EventTypeRule kEventTypes[kEventTypeCount];
 int FindEventType(const char* text);
 
 // What every event of a type needs before its action runs, as the table says:
-// first an install path read by an earlier event (reports "install path is
-// not set before a copy"), then its required attributes in order (reports
-// the first missing one's message, if it has one). False when one is missing.
+// first an install path read by an earlier event, then its required
+// attributes in order; the first that is missing is reported with its
+// message, if it has one. False when one is missing.
 bool EventPrerequisitesMet(EventType type, const EventRecord& record, const char* installPath);
 
 // Messages that the run reports and payloadtool's check quotes.

@@ -1,8 +1,8 @@
 #include "events/install_path_check.h"
 
-#include "base/process_state.h"
 #include "base/report.h"
 #include "host/registry_lookups.h"
+#include "state/process_state.h"
 
 bool ReadInstallPathOrReport(const EventContext& event) {
   if (InstallPathRootAccepted(event.rootkey) &&

@@ -2,20 +2,20 @@
 // the installed application's directory and on single files around it.
 #include <cstring>
 
-#include "base/path_join.h"
-#include "base/process_state.h"
 #include "base/report.h"
 #include "base/run_log.h"
+#include "base/string_ops.h"
 #include "events/actions.h"
+#include "events/caller_command_line.h"
 #include "events/install_path_check.h"
 #include "files/extract_file.h"
 #include "files/path_directories.h"
 #include "files/src_name.h"
 #include "host/registry_lookups.h"
 #include "host/run_program.h"
+#include "state/process_state.h"
 
 namespace {
-constexpr char kCallerMarker[] = "/CALLER \"";
 
 // Replaces src with the quoted path after the first /CALLER " marker of the
 // caller command line, if there is one that fits.
@@ -35,8 +35,8 @@ int RunAppsEvent(EventContext& event) {
     return -1;
   }
   // Both are read before either starts.
-  char application[MAX_PATH] = {};
-  char detector[MAX_PATH] = {};
+  PathBuffer application = {};
+  PathBuffer detector = {};
   ReadInstallerValue(event.subkey, "RunLumeno", application);
   ReadInstallerValue(event.subkey, "RunDetector", detector);
   LogLine("RUNAPPS in %s: application [%s], detector [%s]", gInstallPath, application, detector);
@@ -64,7 +64,7 @@ int CallerCopyEvent(EventContext& event) {
     return 0;
   }
   const char* src = record.Get(kFieldSrc);
-  char target[MAX_PATH];
+  PathBuffer target;
   if (!JoinPath(target, gInstallPath, record.Get(kFieldDst))) {
     // No file of that name can be made; a cut name would be another file.
     ReportError("CALLERCOPY failed: %s %s%s", src, gInstallPath, record.Get(kFieldDst));
@@ -86,16 +86,13 @@ int CallerCopyEvent(EventContext& event) {
 
 int TempDeleteEvent(EventContext& event) {
   const EventRecord& record = event.record;
-  char directory[MAX_PATH];
-  const DWORD length = GetTempPathA(MAX_PATH, directory);
-  // A directory that does not fit comes back as the size it needs, with the
-  // buffer untouched: no directory either.
-  if (length == 0 || length >= MAX_PATH) {
-    const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+  PathBuffer directory;
+  const DWORD error = ReadTempDirectory(directory);
+  if (error != ERROR_SUCCESS) {
     ReportError("TEMPDELETE - GetTempPath failed, GetLastError()=%d", static_cast<int>(error));
     return 0;
   }
-  char path[MAX_PATH];
+  PathBuffer path;
   // A path that does not fit names no file that could be deleted: deleting a
   // cut path would remove another file.
   if (!JoinPath(path, directory, record.Get(kFieldSrc))) {
@@ -115,7 +112,7 @@ int CopyEvent(EventContext& event) {
     ReportError(kMalformedSrcFormat, src);
     return -1;
   }
-  char target[MAX_PATH];
+  PathBuffer target;
   if (!JoinPath(target, gInstallPath, record.Get(kFieldDst))) {
     ReportError("Could not create all the directories in [%s%s]\n", gInstallPath,
                 record.Get(kFieldDst));

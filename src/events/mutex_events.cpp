@@ -1,9 +1,9 @@
 // CREATEMUTEX and FAILONMUTEX: named mutexes as markers between runs.
 #include "base/report.h"
 #include "base/run_log.h"
-#include "base/process_state.h"
 #include "events/actions.h"
 #include "events/status_number.h"
+#include "state/process_state.h"
 
 // Creates the mutex named by title and keeps it until the process ends; a
 // mutex that existed already counts as success. Fails only when the platform

@@ -3,11 +3,10 @@
 // the shell, waits for it, judges its exit code and the install path, and
 // deletes the temporary file again on every way out.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstring>
+#include <utility>
 
-#include "base/process_state.h"
 #include "base/report.h"
 #include "base/run_log.h"
 #include "events/actions.h"
@@ -15,25 +14,24 @@
 #include "events/install_path_check.h"
 #include "events/program_exit.h"
 #include "events/update_service.h"
-#include "files/exe_file_delete.h"
 #include "files/extract_file.h"
 #include "files/held_content.h"
-#include "files/held_program.h"
+#include "files/path_directories.h"
 #include "files/src_name.h"
-#include "files/temp_exe_name.h"
+#include "files/temp_program.h"
 #include "host/registry_lookups.h"
 #include "host/shutdown.h"
+#include "state/process_state.h"
 #include "ui/status_window.h"
 
 namespace {
 
 // Adds /CALLER "<own path>" to the caller command line. A path that cannot be
-// read, or does not fit its 260 bytes, is refused rather than passed on cut:
+// read, or does not fit its buffer, is refused rather than passed on cut:
 // the called program would take another file for its caller.
 bool ExtendWithOwnPath() {
-  char ownPath[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
+  PathBuffer ownPath;
+  if (!ReadOwnPath(ownPath)) {
     ReportError("GetModuleFileName failed, GetLastError()=%d", static_cast<int>(GetLastError()));
     return false;
   }
@@ -45,43 +43,13 @@ bool ExtendWithOwnPath() {
 // status window is shown unless the caller passed "/L". True when the
 // program ran through the service and exited with 0.
 bool TryServiceLaunch(const EventContext& event, const TempExeName& temp, const char* parameters,
-                      HANDLE* statusEvent) {
+                      UniqueHandle* statusEvent) {
   if (InstallPathRootAccepted(event.rootkey) && IsRegKeyMissing(event.subkey)) return false;
   if (!strstr(gCallerCmdLine, "/S")) return false;
   if (!strstr(gCallerCmdLine, "/L")) *statusEvent = StartStatusWindow(event.module);
   LogLine("RUN starts %s through the update service", temp.path);
   BeforeHeldProgramStart(temp.path);
   return LaunchViaUpdateService(temp.path, parameters);
-}
-
-// Starts the program through the shell and waits for it; 0 when it exited
-// with 0. The hold ends once the shell has started it (or refused to): this
-// is the program's last start.
-int ShellLaunch(const TempExeName& temp, const char* parameters, UniqueHandle* held) {
-  SHELLEXECUTEINFOA request = {};
-  request.cbSize = sizeof request;
-  // No shell error box: a program that cannot start is reported like every
-  // other failure, and a silent installation does not wait for a click.
-  request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  request.lpFile = temp.path;
-  request.lpParameters = parameters;
-  request.lpDirectory = temp.directory;
-  request.nShow = SW_SHOW;
-  LogLine("RUN starts %s through the shell", temp.path);
-  BeforeHeldProgramStart(temp.path);
-  const BOOL started = ShellExecuteExA(&request);
-  held->Close();
-  if (!started) {
-    ReportError("ShellExecute failed: %s", temp.path);
-    return -1;
-  }
-  DWORD exitCode = 0;
-  if (!WaitForProgramExit(request.hProcess, &exitCode)) return -1;
-  if (exitCode != 0) {
-    ReportError("Bad Exit Code: %d", static_cast<int>(exitCode));
-    return -1;
-  }
-  return 0;
 }
 
 // Between the end of its extraction and the hold, another process of the
@@ -118,49 +86,43 @@ int RunEvent(EventContext& event) {
     return -1;
   }
 
-  TempExeName temp = {};
-  if (MakeTempEXEName(&temp) != 0) {
-    ReportError("MakeTempEXEName failed %s", temp.path);
+  TempProgram temp(EXEFileDelete);
+  if (MakeTempEXEName(&temp.name) != 0) {
+    ReportError("MakeTempEXEName failed %s", temp.name.path);
+    temp.Forget();
     return -1;
   }
   ResourceBytes resource = {};
   const unsigned long extracting = RunLogMs();
-  if (ExtractFile(event.module, name, type, temp.path, &resource) != 0) {
+  if (ExtractFile(event.module, name, type, temp.name.path, &resource) != 0) {
     ReportError("Cant extract %s.%s", name, type);
-    EXEFileDelete(temp.path);
     return -1;
   }
-  LogLine("RUN extracted %s.%s, %lu bytes, to %s in %lu ms", name, type, resource.size, temp.path,
-          RunLogMs() - extracting);
+  LogLine("RUN extracted %s.%s, %lu bytes, to %s in %lu ms", name, type, resource.size,
+          temp.name.path, RunLogMs() - extracting);
   // From the end of its extraction until its last start (through the
   // service and, should that fail, through the shell) nobody else may
   // replace the program: the service runs it with more rights than ours.
-  UniqueHandle held(HoldProgramFile(temp.path));
-  if (!held) {
-    ReportError("HoldProgramFile - CreateFile failed path=%s, GetLastError()=%d", temp.path,
+  temp.hold = HoldProgramFile(temp.name.path);
+  if (!temp.hold) {
+    ReportError("HoldProgramFile - CreateFile failed path=%s, GetLastError()=%d", temp.name.path,
                 static_cast<int>(GetLastError()));
-    EXEFileDelete(temp.path);
     return -1;
   }
-  if (!HeldProgramIsTheResource(held.get(), resource, temp.path)) {
-    held.Close();  // the hold shares no deletion, not even with this process
-    EXEFileDelete(temp.path);
-    return -1;
-  }
+  if (!HeldProgramIsTheResource(temp.hold.get(), resource, temp.name.path)) return -1;
   if (record.Flag(kFieldLumenoShutdown)) ShutdownLumeno();
 
   const char* parameters = record.Flag(kFieldCmdline) ? gCallerCmdLine : record.Get(kFieldCmdline);
-  HANDLE statusEvent = nullptr;
+  UniqueHandle statusEvent;
   int result = 0;
-  if (record.Flag(kFieldElevated) && TryServiceLaunch(event, temp, parameters, &statusEvent)) {
+  if (record.Flag(kFieldElevated) && TryServiceLaunch(event, temp.name, parameters, &statusEvent)) {
     result = 0;  // the service judged the program; the install path is not read
-  } else if (ShellLaunch(temp, parameters, &held) != 0) {
-    result = -1;
-  } else if (!ReadInstallPathOrReport(event)) {
-    result = -1;
+  } else {
+    LogLine("RUN starts %s through the shell", temp.name.path);
+    result = RunHeldProgram(event, temp, parameters, nullptr);
   }
-  held.Close();
-  if (statusEvent) EndStatusWindow(statusEvent);
-  EXEFileDelete(temp.path);
+  temp.hold.Close();
+  // The program is deleted only once the status window is gone.
+  EndStatusWindow(std::move(statusEvent));
   return result;
 }

@@ -2,7 +2,6 @@
 #include "events/update_service.h"
 
 #include "base/ansi_bstr.h"
-#include "base/out_of_memory.h"
 #include "base/report.h"
 #include "base/run_log.h"
 #include "base/system_functions.h"
@@ -59,7 +58,7 @@ bool LaunchViaUpdateService(const char* programPath, const char* parameters) {
       coCreateInstance ? coCreateInstance(kUpdateServiceClassId, nullptr, CLSCTX_LOCAL_SERVER,
                                           kUpdateServiceInterfaceId,
                                           reinterpret_cast<void**>(&service))
-                       : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+                       : kSystemLibraryMissing;
   bool ranViaService = false;
   if (FAILED(created) || !service) {
     LogLine("the update service could not be created: 0x%08lx", static_cast<unsigned long>(created));

@@ -9,7 +9,6 @@ bool RunViaUpdateService(const char* programPath, const char* parameters,
 
 // The whole service launch on the calling thread: initialises COM, creates
 // the service, runs the program through it and uninitialises COM again.
-// Reports "CUpdateService unavailable" when the service cannot be created and
-// "Failed to run via service.  Running normally" when the run did not end
-// with 0. True when the program ran through the service and exited with 0.
+// Reports a service that cannot be created, and a run that did not end with
+// 0. True when the program ran through the service and exited with 0.
 bool LaunchViaUpdateService(const char* programPath, const char* parameters);

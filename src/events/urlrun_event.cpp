@@ -5,24 +5,20 @@
 // temporary directory, whatever the outcome.
 #include <windows.h>
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <cstring>
 
-#include "base/process_state.h"
 #include "base/report.h"
 #include "base/run_log.h"
 #include "base/system_functions.h"
-#include "base/unique_handle.h"
 #include "download/download_dialog.h"
 #include "download/downloader.h"
-#include "download/progress_class.h"
 #include "events/actions.h"
 #include "events/install_path_check.h"
 #include "events/program_exit.h"
-#include "files/held_program.h"
-#include "files/reserved_temp_name.h"
+#include "files/temp_program.h"
 #include "resources/resource_ids.h"
+#include "state/process_state.h"
 #include "trust/publisher_check.h"
 
 namespace {
@@ -31,27 +27,19 @@ constexpr DWORD kDeletePauseMs = 1000;
 
 // The download target: GetTempFileNameA's new "plr....TMP" in the temporary
 // directory with its extension made "exe". The empty .TMP file it creates
-// keeps the name taken until the event ends; it is deleted then, on every
-// path. Both names stay empty when there is no temporary name to be had, and
-// the download then fails.
-struct DownloadTarget {
-  char directory[MAX_PATH] = {};
-  char placeholder[MAX_PATH] = {};
-  char path[MAX_PATH] = {};
+// keeps the name taken until the event ends. Both names stay empty when there
+// is no temporary name to be had, and the download then fails.
+void ReserveDownloadTarget(TempProgram* target) {
+  if (!ReserveTempFileName(target->name.directory, target->placeholder)) return;
+  const size_t nameLength = strlen(target->placeholder);
+  if (nameLength < 3) return;
+  memcpy(target->name.path, target->placeholder, nameLength + 1);
+  memcpy(target->name.path + nameLength - 3, "exe", 3);
+}
 
-  DownloadTarget() {
-    if (!ReserveTempFileName(directory, placeholder)) return;
-    const size_t nameLength = strlen(placeholder);
-    if (nameLength < 3) return;
-    memcpy(path, placeholder, nameLength + 1);
-    memcpy(path + nameLength - 3, "exe", 3);
-  }
-  ~DownloadTarget() {
-    if (placeholder[0]) DeleteFileA(placeholder);
-  }
-  DownloadTarget(const DownloadTarget&) = delete;
-  DownloadTarget& operator=(const DownloadTarget&) = delete;
-};
+// Before the program has run, a failed step removes what the download left,
+// if anything, without a word.
+void DeleteQuietly(const char* path) { DeleteFileA(path); }
 
 int Download(const EventContext& event, DownloadRequest* request) {
   if (event.record.Flag(kFieldHidden)) return Downloader(request);
@@ -75,58 +63,35 @@ void DeleteAfterRun(const char* path) {
 int UrlRunEvent(EventContext& event) {
   // The dispatch has checked src, title and status.
   const EventRecord& record = event.record;
-  DownloadTarget target;
+  TempProgram target(DeleteQuietly);
+  ReserveDownloadTarget(&target);
+  // Never balanced with CoUninitialize: its result is not looked at, so
+  // this call cannot tell whether it opened the thread's apartment or only
+  // joined one opened earlier in the walk, and uninitialising could end an
+  // apartment that is not this event's. The process ends soon after the walk.
   if (const auto coInitialize = GetSystemFunction<SystemFunction::kCoInitialize>())
     coInitialize(nullptr);
-  DownloadRequest request{record.Get(kFieldSrc), target.path,   record.Get(kFieldTitle),
-                          record.Get(kFieldStatus), nullptr,    {0},
+  DownloadRequest request{record.Get(kFieldSrc), target.name.path, record.Get(kFieldTitle),
+                          record.Get(kFieldStatus), nullptr,        {0},
                           nullptr};
-  LogLine("URLRUN downloads %s to %s", request.address, target.path);
+  LogLine("URLRUN downloads %s to %s", request.address, target.name.path);
   const unsigned long downloading = RunLogMs();
   if (Download(event, &request) == -1) {
     ReportError("DOWNLOAD CANCELED OR ENCOUNTERED ERROR");
-    DeleteFileA(target.path);  // a dialog that could not be made may leave nothing to delete
     return -1;
   }
 
   // Held from before the publisher check until the program has started; a
   // file that cannot be held cannot be vouched for either.
-  UniqueHandle held(HoldProgramFile(target.path));
+  target.hold = HoldProgramFile(target.name.path);
   LARGE_INTEGER received = {};
-  if (held) GetFileSizeEx(held.get(), &received);
+  if (target.hold) GetFileSizeEx(target.hold.get(), &received);
   LogLine("URLRUN received %I64d bytes in %lu ms", received.QuadPart, RunLogMs() - downloading);
-  if (!held || !IsAcceptedPublisher(target.path)) {
-    ReportError("%s is not authenticated", target.path);
-    held.Close();
-    DeleteFileA(target.path);
+  if (!target.hold || !IsAcceptedPublisher(target.name.path)) {
+    ReportError("%s is not authenticated", target.name.path);
     return -1;
   }
-  BeforeHeldProgramStart(target.path);
-
-  SHELLEXECUTEINFOA launch = {};
-  launch.cbSize = sizeof launch;
-  // No shell error box: a silent run must not wait for a click.
-  launch.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  launch.lpFile = target.path;
-  launch.lpParameters = record.Flag(kFieldCmdline) ? gCallerCmdLine : record.Get(kFieldCmdline);
-  launch.lpDirectory = target.directory;
-  launch.nShow = SW_SHOW;
-  LogLine("URLRUN starts %s", target.path);
-  const BOOL started = ShellExecuteExA(&launch);
-  held.Close();
-  if (!started) {
-    ReportError("ShellExecute failed: %s", target.path);
-    DeleteFileA(target.path);
-    return -1;
-  }
-
-  DWORD exitCode = 0;
-  const bool ended = WaitForProgramExit(launch.hProcess, &exitCode);
-  DeleteAfterRun(target.path);
-  if (!ended) return -1;
-  if (exitCode != 0) {
-    ReportError("Bad Exit Code: %d", static_cast<int>(exitCode));
-    return -1;
-  }
-  return ReadInstallPathOrReport(event) ? 0 : -1;
+  const char* parameters = record.Flag(kFieldCmdline) ? gCallerCmdLine : record.Get(kFieldCmdline);
+  LogLine("URLRUN starts %s", target.name.path);
+  return RunHeldProgram(event, target, parameters, DeleteAfterRun);
 }

@@ -8,15 +8,17 @@
 
 #include <cstring>
 
-#include "base/process_state.h"
 #include "base/report.h"
 #include "base/run_log.h"
 #include "download/bounded_download.h"
 #include "events/actions.h"
-#include "files/reserved_temp_name.h"
+#include "events/install_path_rule.h"
+#include "files/path_directories.h"
+#include "files/temp_program.h"
 #include "host/browser_search.h"
 #include "host/referral_ping.h"
 #include "host/registry_lookups.h"
+#include "state/process_state.h"
 #include "trust/tag_extractor.h"
 
 namespace {
@@ -28,8 +30,8 @@ static_assert(sizeof kReferralFormat - 1 - 6 + 1 + 1 == 30,
 // Requests src into a fresh temporary file and deletes the file, whatever
 // the outcome. The request is bounded in time (kWebRequestLimitMs).
 int DownloadAndDiscard(const char* src, const char* type) {
-  char directory[MAX_PATH] = {};
-  char path[MAX_PATH] = {};
+  PathBuffer directory = {};
+  PathBuffer path = {};
   if (!ReserveTempFileName(directory, path)) {
     ReportError("%s - no temporary file for the answer", type);
     return 0;
@@ -60,7 +62,7 @@ int UrlHitEvent(EventContext& event) {
 }
 
 int FirstUrlHitEvent(EventContext& event) {
-  if (strcmp(event.rootkey, "HKEY_LOCAL_MACHINE") != 0) return 0;
+  if (!InstallPathRootAccepted(event.rootkey)) return 0;
   if (!IsRegKeyMissing(event.subkey)) return 0;
   return DownloadAndDiscard(event.record.Get(kFieldSrc), "FIRSTURLHIT");
 }
@@ -82,8 +84,7 @@ int SetReferralUrlEvent(EventContext& event) {
   char tag[kReferralBufferSize] = {};
   char referral[kReferralBufferSize] = {};
 
-  const DWORD length = GetModuleFileNameA(GetModuleHandleA(nullptr), ownPath, sizeof ownPath);
-  if (length == 0 || length >= sizeof ownPath) return 0;  // none, or cut
+  if (!ReadOwnPath(ownPath)) return 0;
   TagExtractor extractor;
   if (!extractor.Open(ownPath)) return 0;
   int32_t size = sizeof tag;

@@ -29,7 +29,7 @@ int ExtractFile(HMODULE module, const char* name, const char* type, const char* 
     return -1;
   }
 
-  char scratch[kPathBufferSize];
+  PathBuffer scratch;
   if (!NameScratchFile(name, type, target, scratch)) return -1;
   if (!WriteScratchFile(name, type, scratch, data, size)) return -1;
   if (!RemoveOldTarget(target) || !MoveScratchToTarget(name, type, scratch, target)) {

@@ -6,6 +6,8 @@
 
 #include "base/string_ops.h"
 
+static_assert(kPathBufferSize == MAX_PATH, "one name for the platform's path limit");
+
 bool CreatePathDirectories(const char* path) {
   if (!path) return false;
   const size_t length = strlen(path);
@@ -21,4 +23,18 @@ bool CreatePathDirectories(const char* path) {
     *slash = '\\';
   }
   return true;
+}
+
+DWORD ReadTempDirectory(PathBuffer& directory) {
+  const DWORD length = GetTempPathA(sizeof directory, directory);
+  if (length != 0 && length < sizeof directory) return ERROR_SUCCESS;
+  const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+  directory[0] = '\0';
+  return error;
+}
+
+DWORD ReadOwnPath(char* path, DWORD size) {
+  const DWORD length = GetModuleFileNameA(nullptr, path, size);
+  if (length == 0 || length >= size) return 0;
+  return length;
 }

@@ -9,8 +9,7 @@ constexpr int kReplaceAttempts = 10;
 constexpr unsigned kReplacePauseMs = 500;
 
 // Deletes the old target; true once it is gone (or was never there). After
-// the last failed attempt reports "ExtractFile - DeleteFile failed" and
-// returns false.
+// the last failed attempt reports the failed deletion and returns false.
 bool RemoveOldTarget(const char* target);
 
 // Moves the scratch file to the target name; reports and returns false when

@@ -15,7 +15,7 @@ void ReportWriteFailure(const char* name, const char* type, const char* scratch,
 
 }  // namespace
 
-bool NameScratchFile(const char* name, const char* type, const char* target, char* scratch) {
+bool NameScratchFile(const char* name, const char* type, const char* target, PathBuffer& scratch) {
   const char* lastSlash = strrchr(target, '\\');
   const size_t directoryLength = lastSlash ? static_cast<size_t>(lastSlash - target) : 0;
   if (strlen(target) >= kPathBufferSize || directoryLength > kTempFileDirectoryMax) {
@@ -24,7 +24,7 @@ bool NameScratchFile(const char* name, const char* type, const char* target, cha
                 static_cast<int>(ERROR_FILENAME_EXCED_RANGE));
     return false;
   }
-  char directory[kPathBufferSize];
+  PathBuffer directory;
   memcpy(directory, target, directoryLength);
   directory[directoryLength] = '\0';
 

@@ -22,7 +22,7 @@ bool FindSplit(const char* src, const char** base, size_t* dot, size_t* length) 
 
 }  // namespace
 
-bool SplitSrcName(const char* src, char* name) {
+bool SplitSrcName(const char* src, char (&name)[kResourceNameSize]) {
   const char* base;
   size_t dot, length;
   if (!FindSplit(src, &base, &dot, &length) || dot >= kResourceNameSize) return false;
@@ -31,7 +31,7 @@ bool SplitSrcName(const char* src, char* name) {
   return true;
 }
 
-bool SplitSrcExt(const char* src, char* type) {
+bool SplitSrcExt(const char* src, char (&type)[kResourceTypeSize]) {
   const char* base;
   size_t dot, length;
   if (!FindSplit(src, &base, &dot, &length)) return false;
@@ -41,7 +41,7 @@ bool SplitSrcExt(const char* src, char* type) {
   return true;
 }
 
-bool SplitResourceSrc(const char* src, char* name, char* type) {
+bool SplitResourceSrc(const char* src, char (&name)[kResourceNameSize], char (&type)[kResourceTypeSize]) {
   if (!SplitSrcName(src, name) || !SplitSrcExt(src, type)) return false;
   MakeUpper(name);
   MakeUpper(type);

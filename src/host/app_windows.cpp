@@ -32,6 +32,8 @@ HWND FindApplicationWindow(const char* title, WNDENUMPROC findByMark) {
 
 // Each send is numbered; a reply records the newest number answered. A late
 // reply to a message given up on carries an older number and changes nothing.
+// The numbers live here, not with the caller: a reply may come after the
+// send that waited for it has returned, and must find them still there.
 ULONG_PTR gSendNumber = 0;
 ULONG_PTR gRepliedNumber = 0;
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/registry_key.h"
+#include "base/string_ops.h"
 
 namespace {
 constexpr char kMakerScope[] = "{3F2C91B4-7A0E-4D15-9C62-B8E41D07A5F3}";
@@ -13,20 +14,20 @@ bool UserValueEquals(const char* keyPath, const char* valueName, const char* exp
                      size_t expectedSize) {
   RegistryKey key;
   if (!key.OpenForReading(HKEY_CURRENT_USER, keyPath)) return false;
-  char value[260] = {};
+  PathBuffer value = {};
   return ReadRegString(key.get(), valueName, value) == ERROR_SUCCESS &&
          memcmp(value, expected, expectedSize) == 0;
 }
 }  // namespace
 
-LONG ReadRegString(HKEY key, const char* valueName, char* buffer) {
-  DWORD size = 260;
+LONG ReadRegString(HKEY key, const char* valueName, PathBuffer& buffer) {
+  DWORD size = sizeof buffer;
   return RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
                           &size);
 }
 
 bool CheckBrowserSearch() {
-  char version[260] = {};
+  PathBuffer version = {};
   {
     RegistryKey key;
     if (!key.OpenForReading(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer") ||

@@ -17,14 +17,19 @@ bool IsRegKeyMissing(const char* subkey);
 // value does not fit 260 bytes with its terminator, or there is no room for
 // the backslash.
 bool ReadInstallPath(const char* subkey, const char* valueName,
-                     char (&installPath)[kPathBufferSize]);
+                     PathBuffer& installPath);
 
 // Reads the DWORD "DisableMediaDetector" under HKEY_CURRENT_USER\subkey\Preferences
 // into *value. True only for a value of type REG_DWORD (data shorter than four
 // bytes is zero-extended); otherwise *value is not touched.
 bool ReadDisableMediaDetector(const char* subkey, DWORD* value);
 
-// Reads valueName (any type) under HKEY_LOCAL_MACHINE\subkey\Installer into a
-// 260-byte buffer as a terminated string. On false the buffer holds an empty
+// Reads valueName (any type) under HKEY_LOCAL_MACHINE\subkey\Installer into
+// buffer as a terminated string. On false the buffer holds an empty
 // string, so that nothing partial is ever taken for a program path.
-bool ReadInstallerValue(const char* subkey, const char* valueName, char* buffer);
+bool ReadInstallerValue(const char* subkey, const char* valueName, PathBuffer& buffer);
+
+// Queries a value of any type into buffer and guarantees a terminated string.
+// False when the value is missing, longer than the buffer, or fills all of it
+// without a terminator; the buffer's contents are then undefined.
+bool QueryRegistryText(HKEY key, const char* valueName, PathBuffer& buffer);

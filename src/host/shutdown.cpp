@@ -4,12 +4,13 @@
 #include "host/mutex_wait.h"
 #include "host/process_kill.h"
 
-void ShutdownLumeno() {
+int ShutdownLumeno() {
   CloseApplicationWindows();
   // The application releases its mutexes as it ends.
-  ResetMutexWaitBudget();
-  WaitWhileMutexExists("Lumeno2");
-  WaitWhileMutexExists("Lumeno Media Detector");
-  WaitWhileMutexExists("Brimlet");
+  int probes = 0;
+  WaitWhileMutexExists("Lumeno2", &probes);
+  WaitWhileMutexExists("Lumeno Media Detector", &probes);
+  WaitWhileMutexExists("Brimlet", &probes);
   KillLumenoProcesses();
+  return probes;
 }

@@ -6,7 +6,6 @@
 #include <cstddef>
 
 #include "base/ansi_bstr.h"
-#include "base/out_of_memory.h"
 #include "base/run_log.h"
 #include "base/system_functions.h"
 

@@ -6,22 +6,22 @@ TagExtractor::~TagExtractor() { Close(); }
 
 bool TagExtractor::Open(const char* path) {
   Close();
-  file_ = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE) return false;
+  file_.reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file_) return false;
   // The parser is told the size that was mapped; a file too large for the
   // address space cannot be mapped whole and is refused here.
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file_, &size) || static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX) {
+  if (!GetFileSizeEx(file_.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX) {
     Close();
     return false;
   }
-  mapping_ = CreateFileMappingA(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  mapping_.reset(CreateFileMappingA(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
   if (!mapping_) {
     Close();
     return false;
   }
-  view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0);
+  view_ = MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0);
   if (!view_) {
     Close();
     return false;
@@ -31,7 +31,7 @@ bool TagExtractor::Open(const char* path) {
 }
 
 bool TagExtractor::ExtractTag(char* buffer, int32_t* size) {
-  if (!size || file_ == INVALID_HANDLE_VALUE || !view_) return false;
+  if (!size || !file_ || !view_) return false;
   return ExtractTagFromBytes(static_cast<const unsigned char*>(view_), viewSize_, buffer, size);
 }
 
@@ -39,8 +39,6 @@ void TagExtractor::Close() {
   if (view_) UnmapViewOfFile(view_);
   view_ = nullptr;
   viewSize_ = 0;
-  if (mapping_) CloseHandle(mapping_);
-  mapping_ = nullptr;
-  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-  file_ = INVALID_HANDLE_VALUE;
+  mapping_.Close();
+  file_.Close();
 }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "base/unique_handle.h"
+
 // Reads the installer tag (trust/tag_block.h: the block after the signature
 // blob, or else the certificate inside the signature) of a program file: maps
 // the whole file read-only and hands the view, with the file's size, to the
@@ -30,8 +32,8 @@ class TagExtractor {
   void Close();
 
  private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-  HANDLE mapping_ = nullptr;
+  UniqueHandle file_;
+  UniqueHandle mapping_;
   const void* view_ = nullptr;
   size_t viewSize_ = 0;  // the file's size when it was mapped
 };

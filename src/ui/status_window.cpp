@@ -3,9 +3,9 @@
 #include <cstdlib>
 
 #include "base/unique_handle.h"
+#include "base/window_placement.h"
 #include "resources/resource_ids.h"
 #include "ui/status_text.h"
-#include "base/window_placement.h"
 
 namespace {
 // Holds the title first and then the status text.
@@ -17,6 +17,8 @@ void ServeUntilSignalled(HWND window, HANDLE statusEvent) {
     const DWORD wait =
         MsgWaitForMultipleObjects(1, &statusEvent, FALSE, INFINITE, QS_ALLINPUT);
     // A failed wait would fail again at once: end rather than spin forever.
+    // (The download dialog goes on after a failed wait instead: its timer,
+    // not the wait, drives it, and it must still finish its download.)
     if (wait == WAIT_OBJECT_0 || wait == WAIT_FAILED) return;
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -72,9 +74,9 @@ DWORD WINAPI StatusWindowThread(LPVOID parameter) {
   return result;
 }
 
-HANDLE StartStatusWindow(HMODULE module) {
+UniqueHandle StartStatusWindow(HMODULE module) {
   UniqueHandle statusEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-  if (!statusEvent) return nullptr;
+  if (!statusEvent) return UniqueHandle();
   ResetEvent(statusEvent.get());
 
   // The caller closes its handle right after signalling, possibly before the
@@ -83,21 +85,19 @@ HANDLE StartStatusWindow(HMODULE module) {
   const HANDLE self = GetCurrentProcess();
   if (!DuplicateHandle(self, statusEvent.get(), self, threadEvent.receive(), 0, FALSE,
                        DUPLICATE_SAME_ACCESS))
-    return nullptr;
+    return UniqueHandle();
   StatusWindowOrder* order = static_cast<StatusWindowOrder*>(malloc(sizeof(StatusWindowOrder)));
-  if (!order) return nullptr;
+  if (!order) return UniqueHandle();
   *order = StatusWindowOrder{module, threadEvent.get()};
   const UniqueHandle thread(CreateThread(nullptr, 0, StatusWindowThread, order, 0, nullptr));
   if (!thread) {
     free(order);
-    return nullptr;
+    return UniqueHandle();
   }
   threadEvent.release();  // the thread's now
-  return statusEvent.release();
+  return statusEvent;
 }
 
-void EndStatusWindow(HANDLE statusEvent) {
-  if (!statusEvent) return;
-  SetEvent(statusEvent);
-  CloseHandle(statusEvent);
+void EndStatusWindow(UniqueHandle statusEvent) {
+  if (statusEvent) SetEvent(statusEvent.get());
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "base/unique_handle.h"
+
 // The small status window shown while the installer runs: dialog 103 on a
 // thread of its own, closed when its status event is signalled. Its template,
 // icon and texts come from the program's own module (title: string 2; status
@@ -25,12 +27,12 @@ DWORD WINAPI StatusWindowThread(LPVOID order);
 INT_PTR CALLBACK StatusDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Shows the status window of module on a new thread and returns the caller's
-// handle to its status event, to be passed to EndStatusWindow. The thread gets
+// handle to its status event, to be handed to EndStatusWindow. The thread gets
 // a handle of its own, so the window also ends when EndStatusWindow comes
 // before the thread has started waiting. Null when nothing could be started
 // (the run goes on without a window).
-HANDLE StartStatusWindow(HMODULE module);
+UniqueHandle StartStatusWindow(HMODULE module);
 
 // Signals the status event and closes the caller's handle; the window ends
 // soon after. Does nothing for a null handle. Does not wait for the thread.
-void EndStatusWindow(HANDLE statusEvent);
+void EndStatusWindow(UniqueHandle statusEvent);

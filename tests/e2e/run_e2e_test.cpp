@@ -7,21 +7,19 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bootstrapper_run.h"
 #include "child_program/child_orders.h"
-#include "common/fixture_clock.h"
 #include "fake_app_process.h"
 #include "message_boxes.h"
 #include "process.h"
 #include "registry_guard.h"
 #include "resource_pack.h"
 #include "scratch_dir.h"
+#include "status_window_watch.h"
 #include "update_service/service_control.h"
 
 namespace {
@@ -31,7 +29,6 @@ constexpr char kInstallKey[] = "InstallPath";
 constexpr char kVariantName[] = "run_e2e_setup.exe";
 constexpr DWORD kRunLimitMs = 30000;
 constexpr DWORD kFailedWalk = 0xFFFFFFFF;  // -1
-constexpr int kStatusTextControl = 1001;
 
 std::string Payload(const std::string& runAttributes) {
   return std::string("<payload><rootkey>HKEY_LOCAL_MACHINE</rootkey><subkey>") + kSubkey +
@@ -39,86 +36,21 @@ std::string Payload(const std::string& runAttributes) {
          runAttributes + "</event></payload>";
 }
 
-std::string WindowText(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-// Watches one process for its status window (a visible dialog with the status
-// text control) until stopped, and takes a picture of the screen the first
-// time it sees it when given a path. Read the results after Stop().
-class StatusWindowWatch {
- public:
-  explicit StatusWindowWatch(std::string screenshotPath = std::string())
-      : screenshotPath_(std::move(screenshotPath)) {}
-  ~StatusWindowWatch() { Stop(); }
-
-  void Start(DWORD processId) {
-    processId_ = processId;
-    thread_ = std::thread([this] { Loop(); });
-  }
-  void Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-
-  bool seen() const { return seen_; }
-  const std::string& title() const { return title_; }
-  const std::string& text() const { return text_; }
-  unsigned long long lastSeen() const { return lastSeen_; }  // FixtureClockNow()
-  bool screenshotWhileUp() const { return screenshotWhileUp_; }
-  const std::string& screenshotError() const { return screenshotError_; }
-
- private:
-  struct Search {
-    DWORD processId;
-    HWND found;
-  };
-  static BOOL CALLBACK Visit(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window) ||
-        !GetDlgItem(window, kStatusTextControl))
-      return TRUE;
-    search->found = window;
-    return FALSE;
-  }
-
-  void Loop() {
-    while (!stop_) {
-      Search search{processId_, nullptr};
-      EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
-      if (search.found) {
-        if (!seen_) {
-          seen_ = true;
-          title_ = WindowText(search.found);
-          text_ = WindowText(GetDlgItem(search.found, kStatusTextControl));
-          if (!screenshotPath_.empty()) {
-            // The picture shows the window only if it was still up once taken.
-            screenshotWhileUp_ = TakeScreenshot(screenshotPath_, &screenshotError_) &&
-                                 IsWindowVisible(search.found);
-            if (screenshotError_.empty() && !screenshotWhileUp_)
-              screenshotError_ = "the window was gone before the picture was taken";
-          }
-        }
-        lastSeen_ = FixtureClockNow();
-      }
-      Sleep(20);
-    }
-  }
-
-  std::string screenshotPath_;
-  DWORD processId_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-  bool seen_ = false;
-  std::string title_, text_;
-  unsigned long long lastSeen_ = 0;
-  bool screenshotWhileUp_ = false;
-  std::string screenshotError_;
+// What the status window's first sighting records: a picture of the screen,
+// which shows the window only if it was still up once taken.
+struct StatusPicture {
+  bool whileUp = false;
+  std::string error;
 };
+
+StatusWindowWatch::FirstSight TakeStatusPicture(const std::string& path, StatusPicture* picture) {
+  if (path.empty()) return nullptr;
+  return [path, picture](HWND window) {
+    picture->whileUp = TakeScreenshot(path, &picture->error) && IsWindowVisible(window);
+    if (picture->error.empty() && !picture->whileUp)
+      picture->error = "the window was gone before the picture was taken";
+  };
+}
 
 unsigned long long LastWriteTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data = {};
@@ -219,8 +151,10 @@ TEST_F(RunScenario, ServiceLaunchShowsTheStatusWindowWhileTheInstallerRuns) {
       "<src>LUMENO2_ADMIN.EXE</src><cmdline>1</cmdline><selfcmdline>1</selfcmdline>"
       "<elevated>1</elevated>"));
   const bool pictures = ScreenshotToolsPresent();
-  StatusWindowWatch watch(pictures ? std::string(RUN_E2E_ARTIFACTS "/run_status_window.png")
-                                   : std::string());
+  StatusPicture picture;
+  StatusWindowWatch watch(TakeStatusPicture(
+      pictures ? std::string(RUN_E2E_ARTIFACTS "/run_status_window.png") : std::string(),
+      &picture));
 
   const ProcessResult result = Run(program, "/S", &watch);
 
@@ -246,7 +180,7 @@ TEST_F(RunScenario, ServiceLaunchShowsTheStatusWindowWhileTheInstallerRuns) {
   if (!pictures)
     GTEST_SKIP() << "no screenshot: /usr/bin/xwd or /usr/bin/convert is missing "
                     "(packages x11-apps, imagemagick); every other check ran";
-  EXPECT_TRUE(watch.screenshotWhileUp()) << watch.screenshotError();
+  EXPECT_TRUE(picture.whileUp) << picture.error;
 }
 
 // Without "/S" (letter case counts) the shell runs the installer, with no

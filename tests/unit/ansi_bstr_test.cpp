@@ -7,7 +7,6 @@
 #include <string>
 
 #include "base/ansi_bstr.h"
-#include "base/out_of_memory.h"
 
 namespace {
 

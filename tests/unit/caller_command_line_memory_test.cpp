@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "allocation_failure.h"
-#include "base/process_state.h"
 #include "core_test_helpers.h"
 #include "events/caller_command_line.h"
+#include "state/process_state.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
 #include "core_test_helpers.h"
+#include "state/process_state.h"
 
 namespace {
 
@@ -25,7 +25,8 @@ Composed Compose(const std::string& current, const std::string& path) {
   constexpr size_t kGuard = 64;
   std::string buffer(kCallerCommandLineSize + kGuard, '#');
   Composed result;
-  result.fits = ComposeCallerCommandLine(current.c_str(), path.c_str(), &buffer[0]);
+  result.fits = ComposeCallerCommandLine(current.c_str(), path.c_str(),
+                                         *reinterpret_cast<CallerCommandLine*>(&buffer[0]));
   result.guardIntact = buffer.compare(kCallerCommandLineSize, kGuard, std::string(kGuard, '#')) == 0;
   const size_t end = buffer.find('\0');
   result.text = end < kCallerCommandLineSize ? buffer.substr(0, end) : "(not terminated)";

@@ -51,6 +51,11 @@ class ExactBytes {
     if (size) memset(data_.get(), fill, size);
   }
   char* data() { return data_.get(); }
+  // The bytes as the fixed array a function takes by reference (size is N).
+  template <size_t N>
+  char (&array())[N] {
+    return *reinterpret_cast<char(*)[N]>(data_.get());
+  }
   size_t size() const { return size_; }
   std::string str() const { return std::string(data_.get(), size_); }
 

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
 #include "events/dispatch.h"
 #include "files/extract_file.h"
 #include "loopback_server.h"
 #include "pattern_bytes.h"
 #include "report_capture.h"
 #include "scratch_dir.h"
+#include "state/process_state.h"
+#include "wine_gap.h"
 
 namespace {
 
@@ -104,12 +105,16 @@ TEST_F(FullDisk, EventsWritingTheTemporaryDirectoryFailAndLeaveNothing) {
        {R"(ExtractFile - WriteFile failed name=FILLER, ext=BIN, path=T:\\ppp[0-9a-fA-F]+\.(tmp|TMP), )"
         R"(GetLastError\(\)=112)",
         R"(Cant extract FILLER\.BIN)"}},
-      // Wine reports success for the download that the full disk cut short
-      // (as for a body the server cut), where Windows reports the disk's
-      // error; the publisher check then refuses the cut program.
+      // Windows fails the download that the full disk cut short; Wine
+      // reports success, and the publisher check then refuses the cut
+      // program.
       {"URLRUN", "<type>URLRUN</type><src>" + url +
                      "</src><title>t</title><status>s</status><hidden>1</hidden>",
-       {R"(T:\\plr[0-9a-fA-F]+\.exe is not authenticated)"}},
+       WindowsValueOrWineGap<std::vector<std::string>>(
+           {R"(Downloader - URLDownloadToFile\(.*\) failed, -[0-9]+)",
+            R"(DOWNLOAD CANCELED OR ENCOUNTERED ERROR)"},
+           {R"(T:\\plr[0-9a-fA-F]+\.exe is not authenticated)"},
+           "Wine's URL library reports success for a download the full disk cut short")},
   };
   char savedTmp[MAX_PATH] = {};
   const DWORD saved = GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);

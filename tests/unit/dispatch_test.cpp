@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
 #include "events/event_types.h"
 #include "loopback_server.h"
 #include "named_mutexes.h"
 #include "report_capture.h"
 #include "required_attribute_cases.h"
 #include "scratch_dir.h"
+#include "state/process_state.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "files/exe_file_delete.h"
+#include "files/temp_program.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

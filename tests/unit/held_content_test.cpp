@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/unique_handle.h"
-#include "files/held_program.h"
+#include "files/temp_program.h"
 #include "scratch_dir.h"
 
 TEST(CompareHeldFile, ReadsEveryViewAndReportsWhatItCannotRead) {

@@ -6,9 +6,9 @@
 #include <ostream>
 #include <string>
 
-#include "base/process_state.h"
 #include "host/registry_lookups.h"
 #include "registry_guard.h"
+#include "state/process_state.h"
 
 namespace {
 
@@ -224,13 +224,16 @@ TEST_P(ReadInstallerValueTest, ReadsTerminatedTextOrLeavesEmpty) {
   ASSERT_EQ(ERROR_SUCCESS, SetRegistryBytes(HKEY_LOCAL_MACHINE, root_ + "\\Installer", "RunLumeno",
                                             c.type, c.data.data(),
                                             static_cast<DWORD>(c.data.size())));
-  char buffer[261];
-  memset(buffer, 'X', sizeof buffer);
-  buffer[260] = '\0';  // only to show nothing beyond 260 bytes is written
-  EXPECT_EQ(c.expectRead, ReadInstallerValue(root_.c_str(), "RunLumeno", buffer));
-  ASSERT_TRUE(memchr(buffer, '\0', 260)) << "buffer not terminated within 260 bytes";
-  EXPECT_EQ(c.expectText, std::string(buffer));
-  EXPECT_EQ('\0', buffer[260]);
+  struct {
+    PathBuffer text;
+    char after;  // only to show nothing beyond 260 bytes is written
+  } buffer;
+  memset(&buffer, 'X', sizeof buffer);
+  buffer.after = '\0';
+  EXPECT_EQ(c.expectRead, ReadInstallerValue(root_.c_str(), "RunLumeno", buffer.text));
+  ASSERT_TRUE(memchr(buffer.text, '\0', 260)) << "buffer not terminated within 260 bytes";
+  EXPECT_EQ(c.expectText, std::string(buffer.text));
+  EXPECT_EQ('\0', buffer.after);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
 #include "events/dispatch.h"
 #include "events/event_record.h"
 #include "payload/payload_walk.h"
@@ -20,6 +19,7 @@
 #include "report_capture.h"
 #include "scratch_dir.h"
 #include "started_programs.h"
+#include "state/process_state.h"
 
 namespace {
 

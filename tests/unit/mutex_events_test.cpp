@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
 #include "events/dispatch.h"
 #include "named_mutexes.h"
 #include "report_capture.h"
+#include "state/process_state.h"
 
 namespace {
 

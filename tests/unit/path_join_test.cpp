@@ -1,4 +1,4 @@
-#include "base/path_join.h"
+#include "base/string_ops.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ constexpr size_t kBuffer = 260;
 struct GuardedBuffer {
   char bytes[kBuffer + 16];
   GuardedBuffer() { memset(bytes, '#', sizeof bytes); }
-  char* path() { return bytes; }
+  PathBuffer& path() { return *reinterpret_cast<PathBuffer*>(bytes); }
   bool GuardIntact() const {
     for (size_t i = kBuffer; i < sizeof bytes; ++i)
       if (bytes[i] != '#') return false;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
 #include "named_mutexes.h"
 #include "report_capture.h"
+#include "state/process_state.h"
 
 namespace {
 

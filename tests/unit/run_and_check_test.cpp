@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "base/process_state.h"
 #include "core_test_helpers.h"
 #include "events/dispatch.h"
 #include "payload_check.h"
 #include "required_attribute_cases.h"
+#include "state/process_state.h"
 
 namespace {
 

@@ -6,21 +6,20 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "base/process_state.h"
 #include "child_program/child_orders.h"
 #include "events/dispatch.h"
-#include "files/held_program.h"
+#include "files/temp_program.h"
 #include "held_file.h"
 #include "process.h"
 #include "registry_guard.h"
 #include "report_capture.h"
 #include "scratch_dir.h"
+#include "state/process_state.h"
+#include "status_window_watch.h"
 #include "update_service/service_control.h"
 
 namespace {
@@ -35,52 +34,12 @@ std::string OwnPath() {
   return std::string(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
 }
 
-// Watches this process for a visible status window (dialog with control
-// 1001) while RUN blocks the test thread.
-class StatusWindowWatch {
- public:
-  StatusWindowWatch() : thread_([this] { Loop(); }) {}
-  ~StatusWindowWatch() { Stop(); }
-  void Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  bool seen() const { return seen_; }
-  std::string text() const { return text_; }
-
- private:
-  static BOOL CALLBACK Visit(HWND window, LPARAM param) {
-    auto* self = reinterpret_cast<StatusWindowWatch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    HWND control = GetDlgItem(window, 1001);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && control) {
-      char text[256] = {};
-      GetWindowTextA(control, text, sizeof text);
-      self->text_ = text;
-      self->seen_ = true;
-    }
-    return TRUE;
-  }
-  void Loop() {
-    while (!stop_ && !seen_) {
-      EnumWindows(Visit, reinterpret_cast<LPARAM>(this));
-      Sleep(20);
-    }
-  }
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> seen_{false};
-  std::string text_;
-  std::thread thread_;
-};
-
 class RunEvent : public testing::Test {
  protected:
   RunEvent() : dir_("run"), temp_(dir_.path() + "temp\\"), installDir_(dir_.path() + "app") {}
 
   void SetUp() override {
     ResetProcessState();
-    gModule = GetModuleHandleA(nullptr);
     ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
     ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp_.c_str()));
     child_ = std::make_unique<ChildOrders>(dir_.path() + "child.log");
@@ -283,6 +242,7 @@ TEST_F(RunEvent, ElevatedNeedsSilentSwitchAndInstalledApplication) {
     }
     gCallerCmdLine = c.caller;
     StatusWindowWatch watch;
+    watch.Start(GetCurrentProcessId());
     EXPECT_EQ(0, Run(elevated));
     watch.Stop();
     EXPECT_FALSE(watch.seen());
@@ -305,6 +265,7 @@ TEST_F(RunEvent, ServiceLaunchShowsStatusWindowUnlessAskedNotTo) {
     gInstallPath[0] = '\0';
     ReportCapture reports;
     StatusWindowWatch watch;
+    watch.Start(GetCurrentProcessId());
     EXPECT_EQ(0, Run(elevated));
     watch.Stop();
     EXPECT_TRUE(reports.errors().empty());
@@ -360,6 +321,7 @@ TEST_F(RunEvent, ServiceFailureFallsBackToTheShell) {
     child_->SleepMs(700);
     ReportCapture reports;
     StatusWindowWatch watch;
+    watch.Start(GetCurrentProcessId());
     EXPECT_EQ(0, Run(elevated));
     watch.Stop();
     EXPECT_EQ(std::vector<std::string>{"CUpdateService unavailable"}, reports.errors());

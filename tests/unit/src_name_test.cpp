@@ -22,8 +22,8 @@ TEST_P(SplitSrcTest, SplitsIntoUpperCaseNameAndType) {
   // Exactly the documented room, so that a longer write is caught.
   ExactBytes name(kResourceNameSize, '#');
   ExactBytes type(kResourceTypeSize, '#');
-  const bool gotName = SplitSrcName(c.src.c_str(), name.data());
-  const bool gotType = SplitSrcExt(c.src.c_str(), type.data());
+  const bool gotName = SplitSrcName(c.src.c_str(), name.array<kResourceNameSize>());
+  const bool gotType = SplitSrcExt(c.src.c_str(), type.array<kResourceTypeSize>());
   EXPECT_EQ(c.name != nullptr, gotName) << c.src;
   EXPECT_EQ(c.type != nullptr, gotType) << c.src;
   if (gotName) {
@@ -37,7 +37,8 @@ TEST_P(SplitSrcTest, SplitsIntoUpperCaseNameAndType) {
   // What RUN and COPY call: both parts, upper-cased, or failure when either fails.
   ExactBytes resourceName(kResourceNameSize, '#');
   ExactBytes resourceType(kResourceTypeSize, '#');
-  const bool split = SplitResourceSrc(c.src.c_str(), resourceName.data(), resourceType.data());
+  const bool split = SplitResourceSrc(c.src.c_str(), resourceName.array<kResourceNameSize>(),
+                                       resourceType.array<kResourceTypeSize>());
   EXPECT_EQ(c.name && c.type, split) << c.src;
   if (split) {
     EXPECT_STREQ(c.name, resourceName.data()) << c.src;

@@ -3,7 +3,6 @@
 // touched is saved first and put back afterwards.
 #include <gtest/gtest.h>
 
-#include "base/process_state.h"
 #include "base/unique_handle.h"
 #include "case_name.h"
 #include "driver/run.h"
@@ -11,6 +10,7 @@
 #include "host/browser_search.h"
 #include "registry_guard.h"
 #include "report_capture.h"
+#include "state/process_state.h"
 
 namespace {
 

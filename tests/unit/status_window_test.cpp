@@ -1,6 +1,8 @@
 #include "ui/status_window.h"
 
 #include <windows.h>
+
+#include <utility>
 #include <commctrl.h>
 #include <tlhelp32.h>
 
@@ -15,12 +17,16 @@
 #include <thread>
 #include <vector>
 
-#include "base/process_state.h"
+#include "base/window_placement.h"
 #include "process.h"
 #include "resources/resource_ids.h"
-#include "base/window_placement.h"
+#include "state/process_state.h"
 
 namespace {
+
+// The module whose template, icon and texts the window uses: this program's
+// own, unless a test chooses another.
+HMODULE gModule = nullptr;
 
 using Clock = std::chrono::steady_clock;
 
@@ -149,8 +155,8 @@ TEST_F(StatusWindowTest, ShowsCentredTextsWithoutTakingTheForeground) {
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == foreground.window(); }));
   TakeBaseline();
 
-  HANDLE statusEvent = StartStatusWindow(gModule);
-  ASSERT_NE(nullptr, statusEvent);
+  UniqueHandle statusEvent = StartStatusWindow(gModule);
+  ASSERT_TRUE(statusEvent.valid());
   HWND window = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (window = FindStatusWindow()) && IsWindowVisible(window); }))
       << "no visible status window";
@@ -176,20 +182,20 @@ TEST_F(StatusWindowTest, ShowsCentredTextsWithoutTakingTheForeground) {
   ASSERT_NE(nullptr, icon);
   EXPECT_EQ(reinterpret_cast<ULONG_PTR>(icon), GetClassLongPtrA(window, GCLP_HICON));
 
-  EndStatusWindow(statusEvent);
+  EndStatusWindow(std::move(statusEvent));
   ExpectAllReleased();
 }
 
 TEST_F(StatusWindowTest, EndsPromptlyWhenSignalled) {
-  HANDLE statusEvent = StartStatusWindow(gModule);
-  ASSERT_NE(nullptr, statusEvent);
+  UniqueHandle statusEvent = StartStatusWindow(gModule);
+  ASSERT_TRUE(statusEvent.valid());
   HWND window = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (window = FindStatusWindow()) && IsWindowVisible(window); }));
   // Let the thread settle into its wait.
   WaitUntil([] { return false; }, 100);
 
   const Clock::time_point signalled = Clock::now();
-  EndStatusWindow(statusEvent);
+  EndStatusWindow(std::move(statusEvent));
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 2000));
   const long long elapsed = MillisecondsSince(signalled);
   EXPECT_LT(elapsed, 250) << "window ended " << elapsed << " ms after the signal";
@@ -204,8 +210,8 @@ TEST_F(StatusWindowTest, EndsWhenSignalledBeforeTheThreadWaits) {
 }
 
 TEST_F(StatusWindowTest, EndsWhileInputKeepsArriving) {
-  HANDLE statusEvent = StartStatusWindow(gModule);
-  ASSERT_NE(nullptr, statusEvent);
+  UniqueHandle statusEvent = StartStatusWindow(gModule);
+  ASSERT_TRUE(statusEvent.valid());
   HWND window = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (window = FindStatusWindow()) && IsWindowVisible(window); }));
 
@@ -231,7 +237,7 @@ TEST_F(StatusWindowTest, EndsWhileInputKeepsArriving) {
   EXPECT_NE(0, RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW));
 
   const Clock::time_point signalled = Clock::now();
-  EndStatusWindow(statusEvent);
+  EndStatusWindow(std::move(statusEvent));
   const bool ended = WaitUntil([&] { return !IsWindow(window); }, 3000);
   const long long elapsed = MillisecondsSince(signalled);
   stop = true;

@@ -44,9 +44,9 @@ TEST(TrimWhitespace, NullIsLeftAlone) {
 }
 
 // A 260-byte buffer on the heap, so that a write past it is caught.
-struct PathBuffer {
+struct HeapPathBuffer {
   ExactBytes bytes{kPathBufferSize, '#'};
-  explicit PathBuffer(const std::string& text) {
+  explicit HeapPathBuffer(const std::string& text) {
     memcpy(bytes.data(), text.c_str(), text.size() + 1);
   }
   const char* c_str() { return bytes.data(); }
@@ -70,8 +70,8 @@ TEST(AppendBounded, CutsTheSuffixAndReturnsTheFullLength) {
   };
   for (const auto& c : cases) {
     const std::string existing(c.existing, 'k');
-    PathBuffer buffer(existing);
-    EXPECT_EQ(c.result, AppendBounded(buffer.bytes.data(), c.suffix))
+    HeapPathBuffer buffer(existing);
+    EXPECT_EQ(c.result, AppendBounded(buffer.bytes.array<kPathBufferSize>(), c.suffix))
         << c.existing << " + " << c.suffix;
     const std::string joined = (existing + c.suffix).substr(0, c.stored);
     EXPECT_EQ(joined, buffer.c_str()) << c.existing << " + " << c.suffix;
@@ -79,9 +79,9 @@ TEST(AppendBounded, CutsTheSuffixAndReturnsTheFullLength) {
 }
 
 TEST(AppendBounded, BufferWithoutTerminatorIsLeftAlone) {
-  PathBuffer buffer("");
+  HeapPathBuffer buffer("");
   memset(buffer.bytes.data(), 'k', kPathBufferSize);
-  EXPECT_EQ(kPathBufferSize + 10, AppendBounded(buffer.bytes.data(), "\\Installer"));
+  EXPECT_EQ(kPathBufferSize + 10, AppendBounded(buffer.bytes.array<kPathBufferSize>(), "\\Installer"));
   EXPECT_EQ(std::string(kPathBufferSize, 'k'), buffer.bytes.str());
 }
 

@@ -5,52 +5,86 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "process.h"
 
 namespace {
 
-struct Entry {
-  SystemFunction function;
-  const char* library;
-  const char* name;
-};
+// A function imported without dllimport is a jump through its slot of the
+// import table (jmp [slot]): the slot holds what the loader resolved.
+void* ThroughImportThunk(void* code) {
+  const auto* bytes = static_cast<const unsigned char*>(code);
+  if (bytes[0] != 0xFF || bytes[1] != 0x25) return code;
+  int32_t operand = 0;
+  memcpy(&operand, bytes + 2, sizeof operand);
+#ifdef _WIN64
+  const unsigned char* slot = bytes + 6 + operand;  // relative to the next instruction
+#else
+  const auto* slot = reinterpret_cast<const unsigned char*>(static_cast<uintptr_t>(
+      static_cast<uint32_t>(operand)));
+#endif
+  void* target = nullptr;
+  memcpy(&target, slot, sizeof target);
+  return target;
+}
 
-const Entry kEntries[] = {
-    {SystemFunction::kSetDefaultDllDirectories, "kernel32.dll", "SetDefaultDllDirectories"},
-    {SystemFunction::kCreateToolhelp32Snapshot, "kernel32.dll", "CreateToolhelp32Snapshot"},
-    {SystemFunction::kProcess32First, "kernel32.dll", "Process32First"},
-    {SystemFunction::kProcess32Next, "kernel32.dll", "Process32Next"},
-    {SystemFunction::kIsWow64Process, "kernel32.dll", "IsWow64Process"},
-    {SystemFunction::kGetProcessId, "kernel32.dll", "GetProcessId"},
-    {SystemFunction::kGetSystemTime, "kernel32.dll", "GetSystemTime"},
-    {SystemFunction::kWinVerifyTrust, "wintrust.dll", "WinVerifyTrust"},
-    {SystemFunction::kURLDownloadToFileA, "urlmon.dll", "URLDownloadToFileA"},
-    {SystemFunction::kInitCommonControlsEx, "comctl32.dll", "InitCommonControlsEx"},
-    {SystemFunction::kCoInitialize, "ole32.dll", "CoInitialize"},
-    {SystemFunction::kCoUninitialize, "ole32.dll", "CoUninitialize"},
-    {SystemFunction::kCoCreateInstance, "ole32.dll", "CoCreateInstance"},
-    {SystemFunction::kSysAllocStringLen, "oleaut32.dll", "SysAllocStringLen"},
-    {SystemFunction::kSysFreeString, "oleaut32.dll", "SysFreeString"},
-};
-static_assert(sizeof kEntries / sizeof *kEntries == static_cast<size_t>(SystemFunction::kCount),
-              "every function is listed");
+// The address this test's own import of a function got from the loader: an
+// account of what each entry must resolve to that owes nothing to the
+// table's names and libraries.
+template <SystemFunction function, typename Function>
+void ExpectTheImportedFunction(Function* imported, const char* what) {
+  SCOPED_TRACE(what);
+  void* address = SystemFunctionAddress(function);
+  ASSERT_NE(nullptr, address);
+  EXPECT_EQ(ThroughImportThunk(reinterpret_cast<void*>(imported)), address);
+  EXPECT_EQ(address, SystemFunctionAddress(function)) << "resolved once, kept";
+  EXPECT_EQ(reinterpret_cast<void*>(GetSystemFunction<function>()), address) << "typed form";
+  // From the system directory's DLL, which the table keeps loaded.
+  HMODULE owner = nullptr;
+  ASSERT_TRUE(GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      static_cast<const char*>(address), &owner));
+  char ownerPath[MAX_PATH] = {}, systemDirectory[MAX_PATH] = {};
+  ASSERT_NE(0u, GetModuleFileNameA(owner, ownerPath, MAX_PATH));
+  ASSERT_NE(0u, GetSystemDirectoryA(systemDirectory, MAX_PATH));
+  const std::string path = ownerPath;
+  EXPECT_EQ(0, _strnicmp(path.c_str(), systemDirectory, strlen(systemDirectory))) << path;
+  EXPECT_EQ(std::string::npos, path.find('\\', strlen(systemDirectory) + 1)) << path;
+}
 
 TEST(SystemFunctions, EachResolvesToItsSystemDll) {
-  for (const Entry& e : kEntries) {
-    SCOPED_TRACE(e.name);
-    void* address = SystemFunctionAddress(e.function);
-    ASSERT_NE(nullptr, address);
-    EXPECT_EQ(address, SystemFunctionAddress(e.function)) << "resolved once, kept";
-    // The table keeps its DLL loaded: it is the one the process now has.
-    HMODULE loaded = GetModuleHandleA(e.library);
-    ASSERT_NE(nullptr, loaded);
-    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(loaded, e.name)), address);
-  }
-  // The typed form is the same address.
-  EXPECT_EQ(reinterpret_cast<void*>(GetSystemFunction<SystemFunction::kProcess32Next>()),
-            SystemFunctionAddress(SystemFunction::kProcess32Next));
+  using F = SystemFunction;
+  ExpectTheImportedFunction<F::kSetDefaultDllDirectories>(&SetDefaultDllDirectories,
+                                                          "SetDefaultDllDirectories");
+  ExpectTheImportedFunction<F::kCreateToolhelp32Snapshot>(&CreateToolhelp32Snapshot,
+                                                          "CreateToolhelp32Snapshot");
+  ExpectTheImportedFunction<F::kProcess32First>(&Process32First, "Process32First");
+  ExpectTheImportedFunction<F::kProcess32Next>(&Process32Next, "Process32Next");
+  ExpectTheImportedFunction<F::kIsWow64Process>(&IsWow64Process, "IsWow64Process");
+  ExpectTheImportedFunction<F::kGetProcessId>(&GetProcessId, "GetProcessId");
+  ExpectTheImportedFunction<F::kGetSystemTime>(&GetSystemTime, "GetSystemTime");
+  ExpectTheImportedFunction<F::kWinVerifyTrust>(&WinVerifyTrust, "WinVerifyTrust");
+  ExpectTheImportedFunction<F::kURLDownloadToFileA>(&URLDownloadToFileA, "URLDownloadToFileA");
+  ExpectTheImportedFunction<F::kInitCommonControlsEx>(&InitCommonControlsEx,
+                                                      "InitCommonControlsEx");
+  ExpectTheImportedFunction<F::kCoInitialize>(&CoInitialize, "CoInitialize");
+  ExpectTheImportedFunction<F::kCoUninitialize>(&CoUninitialize, "CoUninitialize");
+  ExpectTheImportedFunction<F::kCoCreateInstance>(&CoCreateInstance, "CoCreateInstance");
+  ExpectTheImportedFunction<F::kSysAllocStringLen>(&SysAllocStringLen, "SysAllocStringLen");
+  ExpectTheImportedFunction<F::kSysFreeString>(&SysFreeString, "SysFreeString");
+  static_assert(static_cast<int>(SystemFunction::kCount) == 15, "a new entry is checked above");
+}
+
+// One look-up as the table makes it, without keeping anything: whether the
+// system directory's DLL library has the function name.
+bool SystemLibraryHas(const char* library, const char* name) {
+  HMODULE module = LoadSystemLibrary(library);
+  const bool found = module && GetProcAddress(module, name) != nullptr;
+  if (module) FreeLibrary(module);
+  return found;
 }
 
 TEST(SystemFunctions, MissingLibraryOrFunctionIsNull) {

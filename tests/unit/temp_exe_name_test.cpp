@@ -1,4 +1,4 @@
-#include "files/temp_exe_name.h"
+#include "files/temp_program.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

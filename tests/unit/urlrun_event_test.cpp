@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "base/process_state.h"
 #include "base/report.h"
 #include "case_name.h"
 #include "child_program/child_orders.h"
@@ -21,9 +20,9 @@
 #include "dialog_windows.h"
 #include "download/download_dialog.h"
 #include "download/download_engine.h"
+#include "download/download_job.h"
 #include "events/dispatch.h"
-#include "events/program_exit.h"
-#include "files/held_program.h"
+#include "files/temp_program.h"
 #include "held_file.h"
 #include "loopback_server.h"
 #include "process.h"
@@ -31,6 +30,7 @@
 #include "resources/resource_ids.h"
 #include "scratch_dir.h"
 #include "signing/signed_fixtures.h"
+#include "state/process_state.h"
 
 namespace {
 
@@ -93,7 +93,6 @@ class UrlRunTest : public testing::Test {
 
   void SetUp() override {
     ResetProcessState();
-    gModule = GetModuleHandleA(nullptr);
     gCallerCmdLine = kCaller;
     ASSERT_TRUE(server_.running());
     ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
@@ -423,7 +422,11 @@ TEST_P(UrlRunHidden, ShowsTheDialogUnlessHiddenIsOne) {
       }));
     }
     dialogSeen = FindDialog(self, IDC_DOWNLOAD_PROGRESS, true) != nullptr;
-    threadSeen = gDownloadThread != nullptr;
+    // The dialog keeps its request, with the running download, in its window.
+    const auto* request =
+        dialog ? reinterpret_cast<const DownloadRequest*>(GetWindowLongPtrA(dialog, GWLP_USERDATA))
+               : nullptr;
+    threadSeen = request && request->job && request->job->thread;
     title = WindowText(dialog);
     status = DialogItemText(dialog, IDC_DOWNLOAD_STATUS);
     server_.Resume();
@@ -435,7 +438,6 @@ TEST_P(UrlRunHidden, ShowsTheDialogUnlessHiddenIsOne) {
   EXPECT_EQ(c.dialog ? "Test title" : "", title);
   EXPECT_EQ(c.dialog ? "Getting it" : "", status);
   EXPECT_EQ(1u, orders_.Runs().size());
-  EXPECT_EQ(nullptr, gDownloadThread);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -446,72 +448,5 @@ INSTANTIATE_TEST_SUITE_P(
                     HiddenCase{"zero", "<hidden>0</hidden>", true},
                     HiddenCase{"eleven", "<hidden>11</hidden>", true}),
     CaseName<HiddenCase>);
-
-// --- The wait for the program, for RUN and URLRUN alike: each failing step
-// with a handle to a real ended process that lacks what that step needs.
-struct WaitCase {
-  const char* what;
-  DWORD access;   // of the handle passed
-  bool protect;   // protected from being closed
-  const char* report;
-};
-
-class ProgramExit : public testing::TestWithParam<WaitCase> {};
-
-TEST_P(ProgramExit, ReportsTheFailingStep) {
-  const WaitCase& c = GetParam();
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  std::string commandLine = Quote(BuiltProgram("child_program.exe"));
-  ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &info));
-  CloseHandle(info.hThread);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 30000));
-  HANDLE handle = nullptr;
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), info.hProcess, GetCurrentProcess(), &handle,
-                              c.access, FALSE, 0));
-  if (c.protect)
-    SetHandleInformation(handle, HANDLE_FLAG_PROTECT_FROM_CLOSE, HANDLE_FLAG_PROTECT_FROM_CLOSE);
-
-  gReports.clear();
-  SetReportObserver(RecordReport);
-  DWORD exitCode = 0xdeadbeef;
-  const bool ended = WaitForProgramExit(handle, &exitCode);
-  SetReportObserver(nullptr);
-  EXPECT_EQ(c.report == nullptr, ended);
-  Messages reports;
-  for (const Report& r : gReports) reports.push_back(r.text);
-  EXPECT_EQ(c.report ? Messages{c.report} : Messages{}, reports);
-  if (!c.report) {
-    EXPECT_EQ(0u, exitCode);
-  }
-  if (c.protect) {
-    SetHandleInformation(handle, HANDLE_FLAG_PROTECT_FROM_CLOSE, 0);
-    CloseHandle(handle);
-  }
-  CloseHandle(info.hProcess);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, ProgramExit,
-    testing::Values(
-        WaitCase{"every right", PROCESS_ALL_ACCESS, false, nullptr},
-        WaitCase{"no right to wait", PROCESS_QUERY_LIMITED_INFORMATION, false,
-                 "WaitForSingleObject failed"},
-        WaitCase{"no right to read the exit code", SYNCHRONIZE, false, "GetExitCodeProcess failed"},
-        WaitCase{"handle protected from closing", PROCESS_ALL_ACCESS, true,
-                 "CloseHandle() failed, GetLastError()=6"}),
-    CaseName<WaitCase>);
-
-TEST(ProgramExitWithoutHandle, ReportsTheFailedWait) {
-  gReports.clear();
-  SetReportObserver(RecordReport);
-  DWORD exitCode = 0;
-  EXPECT_FALSE(WaitForProgramExit(nullptr, &exitCode));
-  SetReportObserver(nullptr);
-  ASSERT_EQ(1u, gReports.size());
-  EXPECT_EQ("WaitForSingleObject failed", gReports[0].text);
-}
 
 }  // namespace

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "allocation_failure.h"
-#include "base/process_state.h"
 #include "core_test_helpers.h"
 #include "events/dispatch.h"
 #include "payload/payload_walk.h"
 #include "required_attribute_cases.h"
 #include "standin_actions.h"
+#include "state/process_state.h"
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "base/process_state.h"
 #include "base/text_block.h"
 #include "case_name.h"
 #include "certificate_tag.h"
@@ -24,6 +23,7 @@
 #include "report_capture.h"
 #include "scratch_dir.h"
 #include "signing/signed_fixtures.h"
+#include "state/process_state.h"
 #include "trust/tag_extractor.h"
 
 namespace {

@@ -1,20 +1,15 @@
-#include "base/process_state.h"
+#include "state/process_state.h"
 
-#ifdef _WIN32
-HINSTANCE gModule = nullptr;
-#endif
-unsigned char gDebug = 0;
+#include "base/report.h"
+
 unsigned char gBrowserSearch = 0;
 const char* gCallerCmdLine = "";
-char gInstallPath[260] = {};
+PathBuffer gInstallPath = {};
 int gLastError = 0;
 bool gExitCodeFromEvent = false;
 
 void ResetProcessState() {
-#ifdef _WIN32
-  gModule = nullptr;
-#endif
-  gDebug = 0;
+  SetDebugSwitch(false);
   gBrowserSearch = 0;
   gCallerCmdLine = "";
   gInstallPath[0] = '\0';
