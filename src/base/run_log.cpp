@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+#include "base/string_ops.h"
+#include "base/unique_handle.h"
+
 namespace {
 // Written on the main thread at start-up; after that only read, except that
 // a failed write gives the log up (any thread; the handle then stays open
@@ -17,32 +20,32 @@ void StartRunClock() { gStartTick = GetTickCount(); }
 unsigned long RunLogMs() { return GetTickCount() - gStartTick; }
 
 bool OpenRunLog(const char* path) {
-  char old[MAX_PATH];
+  PathBuffer old;
   // Both names must fit whole: a cut one would be another file.
   if (gRunLog || strlen(path) + 2 >= sizeof old) return false;
   FormatBoundedArgs(old, sizeof old, "%s.1", path);
   for (int attempt = 0;; ++attempt) {
     // Other runs may read it, and append to it, at the same time:
     // FILE_APPEND_DATA alone puts every write at the end of the file.
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueHandle file(CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     LARGE_INTEGER size = {};
-    if (attempt > 0 || !GetFileSizeEx(file, &size) || size.QuadPart <= kRunLogRollBytes) {
-      gRunLog = file;
+    if (attempt > 0 || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= kRunLogRollBytes) {
+      gRunLog = file.release();
       return true;
     }
     // Too large: it becomes the older log and this run starts a new one.
     // Should the rename fail (another run has it open), this run appends.
-    CloseHandle(file);
+    file.Close();
     DeleteFileA(old);
     MoveFileA(path, old);
   }
 }
 
 void CloseRunLog() {
-  if (gRunLog) CloseHandle(gRunLog);
+  UniqueHandle(gRunLog).Close();
   gRunLog = nullptr;
 }
 
