@@ -21,10 +21,6 @@ static_assert(kTrustDataSize == 48, "WINTRUST_DATA up to dwUIContext");
 static_assert(sizeof(WINTRUST_FILE_INFO) == 16, "WINTRUST_FILE_INFO");
 #endif
 
-// What the last pass found, for the run log's line on a refused file.
-LONG gLastTrust = 0;
-int gLastNameMatch = 0;
-
 // The platform's verdict on the file's embedded signature: 0 when valid.
 LONG VerifyTrust(const wchar_t* path) {
   auto verify = GetSystemFunction<SystemFunction::kWinVerifyTrust>();
@@ -42,28 +38,38 @@ LONG VerifyTrust(const wchar_t* path) {
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   return verify(nullptr, &action, &request);
 }
-}  // namespace
 
-bool VerifySignerName(const char* path, const wchar_t* acceptedName) {
+// One pass: the platform's verdict on the signature in *trust, then, when it
+// is valid, MatchSignerName's result for acceptedName (0: the signer is
+// acceptedName; 0 too when Crypt32 cannot be had, so that the verification
+// alone decides). Any other value refuses the file.
+int CheckSigner(const char* path, const wchar_t* acceptedName, LONG* trust) {
   BSTR widePath = AnsiToBstr(path);
   if (path && !widePath) RaiseOutOfMemory();
   BstrHolder release(widePath);
-  gLastNameMatch = 0;
-  gLastTrust = VerifyTrust(widePath);
-  if (gLastTrust != 0) return false;
+  *trust = VerifyTrust(widePath);
+  if (*trust != 0) return 0;
   // Loaded for this pass only, by full path from the system directory.
   HMODULE crypt32 = LoadSystemLibrary("crypt32.dll");
-  // Without Crypt32 the name cannot be read: the verification alone decides.
-  if (!crypt32) return true;
+  if (!crypt32) return 0;
   const int result = MatchSignerName(crypt32, widePath, acceptedName);
-  gLastNameMatch = result;
   FreeLibrary(crypt32);
-  return result == 0;
+  return result;
+}
+}  // namespace
+
+bool VerifySignerName(const char* path, const wchar_t* acceptedName) {
+  LONG trust = 0;
+  const int nameMatch = CheckSigner(path, acceptedName, &trust);
+  return trust == 0 && nameMatch == 0;
 }
 
 int AcceptedPublisherPass(const char* path) {
+  LONG trust = 0;
+  int nameMatch = 0;
   for (int pass = 0; pass < kAcceptedPublisherCount; ++pass) {
-    if (VerifySignerName(path, kAcceptedPublishers[pass])) {
+    nameMatch = CheckSigner(path, kAcceptedPublishers[pass], &trust);
+    if (trust == 0 && nameMatch == 0) {
       LogLine("publisher check: signed by %ls", kAcceptedPublishers[pass]);
       return pass + 1;
     }
@@ -71,7 +77,7 @@ int AcceptedPublisherPass(const char* path) {
   // A signer name check of -1: the signature is valid, its signer none of
   // the accepted publishers.
   LogLine("publisher check refused it: WinVerifyTrust gave 0x%08lx, signer name check %d",
-          static_cast<unsigned long>(gLastTrust), gLastNameMatch);
+          static_cast<unsigned long>(trust), nameMatch);
   return 0;
 }
 
